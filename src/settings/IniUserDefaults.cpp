@@ -1,0 +1,112 @@
+#include "settings/IniUserDefaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <charconv>
+#include <cmath>
+
+namespace glimmora {
+
+IniUserDefaults::IniUserDefaults(const QString& filePath)
+    : settings_(filePath, QSettings::IniFormat) {
+    settings_.setAtomicSyncRequired(true);
+    settings_.setFallbacksEnabled(false);
+}
+
+QString IniUserDefaults::defaultFilePath() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // The base directory specification says relative paths are invalid and must be ignored.
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        base = QDir::homePath() + QLatin1String("/.config");
+    }
+    return base + QLatin1String("/glimmora/glimmora.conf");
+}
+
+std::optional<QString> IniUserDefaults::textValue(const QString& key) const {
+    const QVariant v = settings_.value(key);
+    if (v.typeId() == QMetaType::QString) {
+        return v.toString();
+    }
+    return std::nullopt;  // missing, a list ("a, b"), a byte array or a serialised variant
+}
+
+bool IniUserDefaults::contains(const QString& key) const {
+    return settings_.contains(key);
+}
+
+bool IniUserDefaults::boolValue(const QString& key) const {
+    const auto text = textValue(key);
+    if (!text) {
+        return false;
+    }
+    const QString t = text->trimmed().toLower();
+    return t == QLatin1String("true") || t == QLatin1String("1");
+}
+
+float IniUserDefaults::floatValue(const QString& key) const {
+    const auto text = textValue(key);
+    if (!text) {
+        return 0.0f;
+    }
+    bool ok = false;
+    const float value = text->trimmed().toFloat(&ok);
+    // "nan" or "inf" in a hand-edited file would poison every frame; treat them as garbage.
+    return ok && std::isfinite(value) ? value : 0.0f;
+}
+
+qint64 IniUserDefaults::integerValue(const QString& key) const {
+    const auto text = textValue(key);
+    if (!text) {
+        return 0;
+    }
+    bool ok = false;
+    const qint64 value = text->trimmed().toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+std::optional<QString> IniUserDefaults::stringValue(const QString& key) const {
+    return textValue(key);
+}
+
+std::optional<QByteArray> IniUserDefaults::dataValue(const QString& key) const {
+    const QVariant v = settings_.value(key);
+    if (v.typeId() == QMetaType::QByteArray) {
+        return v.toByteArray();
+    }
+    if (v.typeId() == QMetaType::QString) {
+        return v.toString().toUtf8();  // hand-edited text stands for its UTF-8 bytes
+    }
+    return std::nullopt;
+}
+
+void IniUserDefaults::setBool(const QString& key, bool value) {
+    settings_.setValue(key, value ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+void IniUserDefaults::setFloat(const QString& key, float value) {
+    // The shortest text that reads back as the same float: 0.8 rather than 0.800000011920929.
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    settings_.setValue(key, QString::fromLatin1(text, static_cast<int>(result.ptr - text)));
+}
+
+void IniUserDefaults::setInteger(const QString& key, qint64 value) {
+    settings_.setValue(key, QString::number(value));
+}
+
+void IniUserDefaults::setString(const QString& key, const QString& value) {
+    settings_.setValue(key, value);
+}
+
+void IniUserDefaults::setData(const QString& key, const QByteArray& value) {
+    settings_.setValue(key, value);
+}
+
+bool IniUserDefaults::sync() {
+    const QString directory = QFileInfo(settings_.fileName()).absolutePath();
+    QDir().mkpath(directory);
+    settings_.sync();
+    return settings_.status() == QSettings::NoError;
+}
+
+}  // namespace glimmora
