@@ -1,0 +1,28 @@
+#pragma once
+
+#include "gaze/OneEuroFilter.h"
+#include "gaze/Point2D.h"
+
+namespace glimmora {
+
+/// One-euro filtering of a 2-D point: x and y go through two independent OneEuroFilters built
+/// with the same parameters and fed the same timestamps.
+///
+/// Not thread-safe: one owner calls it from one thread at a time.
+class Point2DFilter {
+public:
+    /// Parameters as for OneEuroFilter, shared by both axes.
+    Point2DFilter(double minCutoff, double beta, double dCutoff);
+
+    /// Filters `point` sampled at `timestamp` (seconds, monotonic clock).
+    Point2D filter(Point2D point, double timestamp);
+
+    /// Forgets all samples on both axes; the next point passes through unchanged.
+    void reset();
+
+private:
+    OneEuroFilter xFilter_;
+    OneEuroFilter yFilter_;
+};
+
+}  // namespace glimmora
