@@ -192,8 +192,8 @@ LevelRules rules(LevelList list) {
         case LevelList::CursorSpotlightDimming:
             return {kCursorSpotlightDimmings, 100, 0, 0.05f};
         case LevelList::CursorSpotlightBorder:
-            // Narrower than half the 0.003 steps, so "None", "Thin" and "Medium" never tick together
-            // and the default 0.005, which is in no list, ticks nothing.
+            // Narrower than half the 0.003 steps, so "None", "Thin" and "Medium" never tick
+            // together and the default 0.005, which is in no list, ticks nothing.
             return {kCursorSpotlightBorders, 10000, 0, 0.0008f};
         case LevelList::OverlayOpacity:
             return {kOverlayOpacities, 100, 0, 0.05f};
