@@ -1,0 +1,159 @@
+#include "render/GlPipeline.h"
+
+#include <QFile>
+#include <QString>
+#include <algorithm>
+
+#include "platform/Log.h"
+#include "platform/gl/GlApi.h"
+
+namespace glimmora {
+
+namespace {
+
+// The quad: clip-space corners as (x, y, 0, 0) and their texture coordinates, top-left (0, 0).
+constexpr float kPositions[16] = {-1, -1, 0, 0, 1, -1, 0, 0, -1, 1, 0, 0, 1, 1, 0, 0};
+constexpr float kTexCoords[8] = {0, 1, 1, 1, 0, 0, 1, 0};
+static_assert(sizeof kPositions == 64 && sizeof kTexCoords == 32);
+
+// Uniform block names in the fragment shader, by binding index.
+constexpr const char* kBlockNames[13] = {
+    nullptr,
+    "FrameTime",
+    "RetroParams",
+    "FocusBandParams",
+    "ExplosionParams",
+    "ReadingRulerParams",
+    "SmartFocusParams",
+    "ScreenDimmerParams",
+    "ColorBlindParams",
+    "CursorSpotlightParams",
+    "DyslexiaParams",
+    "BreathPacerParams",
+    "FocusEffectParams",
+};
+
+QByteArray shaderSource(const char* resource) {
+    QFile file(QString::fromLatin1(resource));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString infoLog(GLuint object, bool isProgram) {
+    GLint length = 0;
+    isProgram ? glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length)
+              : glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    QByteArray log(std::max(length, 1), '\0');
+    isProgram ? glGetProgramInfoLog(object, length, nullptr, log.data())
+              : glGetShaderInfoLog(object, length, nullptr, log.data());
+    return QString::fromUtf8(log.constData()).trimmed();
+}
+
+GLuint compile(GLenum type, const QByteArray& source, QString* error) {
+    const GLuint shader = glCreateShader(type);
+    const char* text = source.constData();
+    const GLint length = static_cast<GLint>(source.size());
+    glShaderSource(shader, 1, &text, &length);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        *error = infoLog(shader, false);
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+GLuint makeBuffer(GLenum target, const void* data, GLsizeiptr size) {
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(target, buffer);
+    glBufferData(target, size, data, data != nullptr ? GL_STATIC_DRAW : GL_DYNAMIC_DRAW);
+    return buffer;
+}
+
+}  // namespace
+
+GlPipeline::~GlPipeline() {
+    glDeleteProgram(program_);
+    glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteBuffers(1, &positionBuffer_);
+    glDeleteBuffers(1, &uvBuffer_);
+    glDeleteBuffers(static_cast<GLsizei>(uniformBuffers_.size()), uniformBuffers_.data());
+}
+
+void GlPipeline::create() {
+    const QByteArray vertexSource = shaderSource(":/shaders/vertexShader.vert");
+    const QByteArray fragmentSource = shaderSource(":/shaders/retroFragmentShader.frag");
+    if (vertexSource.isEmpty() || fragmentSource.isEmpty()) {
+        return;  // no shader library in this binary: nothing can be drawn
+    }
+
+    QString error;
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource, &error);
+    const GLuint fragment = vertex != 0 ? compile(GL_FRAGMENT_SHADER, fragmentSource, &error) : 0;
+    if (vertex != 0 && fragment != 0) {
+        const GLuint program = glCreateProgram();
+        glAttachShader(program, vertex);
+        glAttachShader(program, fragment);
+        glLinkProgram(program);
+        GLint ok = GL_FALSE;
+        glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (ok == GL_TRUE) {
+            program_ = program;
+        } else {
+            error = infoLog(program, true);
+            glDeleteProgram(program);
+        }
+    }
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    if (program_ == 0) {
+        logLine(("Pipeline error: " + error.simplified()).toStdString());
+    } else {
+        glUseProgram(program_);
+        glUniform1i(glGetUniformLocation(program_, "desktop"), 0);
+        for (GLuint binding = 1; binding <= 12; ++binding) {
+            const GLuint index = glGetUniformBlockIndex(program_, kBlockNames[binding]);
+            if (index != GL_INVALID_INDEX) {  // a block the shader does not read is optimised out
+                glUniformBlockBinding(program_, index, binding);
+            }
+        }
+    }
+
+    glGenVertexArrays(1, &vertexArray_);
+    glBindVertexArray(vertexArray_);
+    positionBuffer_ = makeBuffer(GL_ARRAY_BUFFER, kPositions, sizeof kPositions);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(0);
+    uvBuffer_ = makeBuffer(GL_ARRAY_BUFFER, kTexCoords, sizeof kTexCoords);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glEnableVertexAttribArray(1);
+    glBindVertexArray(0);
+
+    // std140 may round a block's size up to a whole vec4; the buffer must cover that, while a
+    // frame uploads exactly the block's own bytes at offset 0.
+    const FrameParameters sizes;
+    for (int binding = 1; binding <= 12; ++binding) {
+        const auto size = static_cast<GLsizeiptr>(sizes.bindingBytes(binding).size());
+        uniformBuffers_[binding] = makeBuffer(GL_UNIFORM_BUFFER, nullptr, (size + 15) / 16 * 16);
+    }
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+}
+
+void GlPipeline::draw(unsigned texture, const FrameParameters& parameters) {
+    glUseProgram(program_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    for (int binding = 1; binding <= 12; ++binding) {
+        const auto bytes = parameters.bindingBytes(binding);
+        glBindBuffer(GL_UNIFORM_BUFFER, uniformBuffers_[binding]);
+        glBufferSubData(GL_UNIFORM_BUFFER, 0, static_cast<GLsizeiptr>(bytes.size()), bytes.data());
+        glBindBufferBase(GL_UNIFORM_BUFFER, static_cast<GLuint>(binding), uniformBuffers_[binding]);
+    }
+    glBindVertexArray(vertexArray_);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(0);
+}
+
+}  // namespace glimmora

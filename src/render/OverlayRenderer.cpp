@@ -1,0 +1,122 @@
+#include "render/OverlayRenderer.h"
+
+#include <string>
+
+#include "platform/Log.h"
+#include "platform/gl/GlApi.h"
+#include "render/FrameParameterBuilder.h"
+#include "render/GlPipeline.h"
+#include "render/PictureTextures.h"
+#include "settings/AppState.h"
+
+namespace glimmora {
+
+namespace {
+constexpr double kDrawReportInterval = 5.0;  // seconds
+}  // namespace
+
+OverlayRenderer::OverlayRenderer(AppState& settings, std::function<double()> clock)
+    : settings_(settings), clock_(std::move(clock)) {
+    // Both deliver the current value at once, so a renderer made while the overlay is switched
+    // off starts paused.
+    subscriptions_.push_back(
+        settings_.isOverlayEnabled.sink([this](const bool& enabled) { paused_ = !enabled; }));
+    subscriptions_.push_back(settings_.isGazeTrackingEnabled.sink([this](const bool& enabled) {
+        if (enabled) {
+            settings_.isFocusEnabled = true;
+            logLine("Gaze tracking enabled - Focus mode auto-activated");
+        }
+    }));
+}
+
+OverlayRenderer::~OverlayRenderer() = default;
+
+void OverlayRenderer::initialize() {
+    if (!hasContext()) {
+        return;
+    }
+    pipeline_ = std::make_unique<GlPipeline>();
+    pipeline_->create();
+    textures_ = std::make_unique<PictureTextures>();
+}
+
+bool OverlayRenderer::hasContext() const {
+    // Without a current context the dispatch library answers every query with nothing.
+    return glGetString(GL_VERSION) != nullptr;
+}
+
+void OverlayRenderer::showExplosion(float x, float y) {
+    state_.currentExplosion = Explosion{x, y, clock_()};
+}
+
+void OverlayRenderer::reportDraws(double now) {
+    ++drawCount_;
+    if (lastDrawDebugTime_ && now - *lastDrawDebugTime_ <= kDrawReportInterval) {
+        return;
+    }
+    const bool visible = isVisible_ && isVisible_();
+    logLine("🎨 Draw: " + std::to_string(drawCount_) +
+            " calls in last 5s, window visible: " + (visible ? "true" : "false"));
+    drawCount_ = 0;
+    lastDrawDebugTime_ = now;
+}
+
+void OverlayRenderer::draw(const RenderTarget& target) {
+    if (paused_) {
+        return;
+    }
+    reportDraws(clock_());
+
+    // Hand-over: the newest picture becomes the display picture and is backed up on the GPU.
+    if (textures_) {
+        if (std::optional<QImage> picture = handOver_.takePending()) {
+            textures_->setDisplay(*picture);
+            textures_->copyDisplayToPersistent();
+            hasDisplayPicture_ = true;
+        }
+    }
+    unsigned texture = hasDisplayPicture_ ? textures_->display() : 0;
+    if (texture == 0) {
+        if (textures_ && textures_->persistent() != 0) {
+            texture = textures_->persistent();
+            logLine("🔄 Using persistent texture backup");
+        } else {
+            logLine("⚠️ No texture available for drawing!");
+            return;
+        }
+    }
+
+    if (!target.isValid()) {
+        logLine("⚠️ No drawable available!");
+        return;
+    }
+    if (!hasContext()) {
+        logLine("⚠️ No command buffer!");
+        return;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        logLine("⚠️ No render pass descriptor!");
+        return;
+    }
+    if (!pipeline_ || !pipeline_->hasProgram() || !pipeline_->hasBuffers()) {
+        logLine("⚠️ Missing pipeline or buffers!");
+        return;
+    }
+
+    glViewport(0, 0, target.width, target.height);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
+
+    readings_.now = clock_();
+    const FrameParameters parameters = buildFrameParameters(settings_, readings_, state_);
+    pipeline_->draw(texture, parameters);
+    // Nothing waits for the GPU here: the window's buffer swap or the caller's read-back does.
+}
+
+}  // namespace glimmora

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "render/FrameInputs.h"
+#include "render/PictureHandOver.h"
+#include "render/RenderTarget.h"
+#include "render/RendererState.h"
+#include "settings/Signal.h"
+
+namespace glimmora {
+
+class AppState;
+class GlPipeline;
+class PictureTextures;
+
+/// The draw loop's brain, shared by the overlay window and offline rendering: it takes the
+/// newest picture from the hand-over, keeps the GPU backup copy, builds the frame's parameter
+/// blocks from the settings and the tracker readings, and draws one quad into a render target.
+///
+/// It follows `isOverlayEnabled` (paused while off) and switches focus mode on when gaze
+/// tracking starts. Every failed draw step prints its line and skips the frame. Main thread
+/// only, with the OpenGL context current for initialize(), draw() and destruction; pictures
+/// may be submitted to handOver() from any thread.
+class OverlayRenderer {
+public:
+    /// `clock` gives monotonic seconds (MonotonicClock::now in the application).
+    OverlayRenderer(AppState& settings, std::function<double()> clock);
+    OverlayRenderer(const OverlayRenderer&) = delete;
+    OverlayRenderer& operator=(const OverlayRenderer&) = delete;
+    ~OverlayRenderer();
+
+    /// Creates the GPU objects once. Failures leave them missing; draws then say so.
+    void initialize();
+
+    /// One frame into `target`.
+    void draw(const RenderTarget& target);
+
+    bool isPaused() const { return paused_; }
+    void setPaused(bool paused) { paused_ = paused; }
+
+    PictureHandOver& handOver() { return handOver_; }
+    /// Where the trackers publish what the next frames read (positions are normalised).
+    FrameInputs& trackerReadings() { return readings_; }
+    RendererState& rendererState() { return state_; }
+    /// Tells the draw report whether the frames reach a visible window.
+    void setWindowVisibility(std::function<bool()> isVisible) { isVisible_ = std::move(isVisible); }
+
+    /// The click callback: shows an explosion at the normalised position, born now.
+    void showExplosion(float x, float y);
+
+    /// The GPU pictures, for tests and diagnostics.
+    const PictureTextures* textures() const { return textures_.get(); }
+
+private:
+    bool hasContext() const;
+    void reportDraws(double now);
+
+    AppState& settings_;
+    std::function<double()> clock_;
+    std::function<bool()> isVisible_;
+    PictureHandOver handOver_;
+    FrameInputs readings_;
+    RendererState state_;
+    std::unique_ptr<GlPipeline> pipeline_;
+    std::unique_ptr<PictureTextures> textures_;
+    bool hasDisplayPicture_ = false;
+    bool paused_ = false;
+    int drawCount_ = 0;
+    std::optional<double> lastDrawDebugTime_;  // none until the first frame, which reports
+    std::vector<Subscription> subscriptions_;
+};
+
+}  // namespace glimmora

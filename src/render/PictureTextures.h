@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+namespace glimmora {
+
+/// The two GPU pictures of the draw loop: the display texture, which receives each new picture,
+/// and the persistent texture, a GPU-side backup copy that the draw falls back to when it has
+/// no display picture. Textures are reused while the picture size stays the same. Needs a
+/// current OpenGL context for every call, destruction included.
+class PictureTextures {
+public:
+    PictureTextures() = default;
+    PictureTextures(const PictureTextures&) = delete;
+    PictureTextures& operator=(const PictureTextures&) = delete;
+    ~PictureTextures();
+
+    /// Uploads `picture` into the display texture.
+    void setDisplay(const QImage& picture);
+    /// Copies the display texture into the persistent one on the GPU (no read-back, no wait),
+    /// replacing the persistent texture first when its size differs.
+    void copyDisplayToPersistent();
+
+    unsigned display() const { return display_; }
+    unsigned persistent() const { return persistent_; }
+    QSize displaySize() const { return displaySize_; }
+    QSize persistentSize() const { return persistentSize_; }
+    /// How often the persistent texture was (re)allocated: once per picture size.
+    int persistentAllocations() const { return persistentAllocations_; }
+
+private:
+    unsigned display_ = 0;
+    unsigned persistent_ = 0;
+    unsigned readFramebuffer_ = 0;
+    unsigned drawFramebuffer_ = 0;
+    QSize displaySize_;
+    QSize persistentSize_;
+    int persistentAllocations_ = 0;
+};
+
+}  // namespace glimmora
