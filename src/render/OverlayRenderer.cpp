@@ -70,9 +70,15 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     // Hand-over: the newest picture becomes the display picture and is backed up on the GPU.
     if (textures_) {
         if (std::optional<QImage> picture = handOver_.takePending()) {
-            textures_->setDisplay(*picture);
-            textures_->copyDisplayToPersistent();
-            hasDisplayPicture_ = true;
+            if (picture->isNull()) {
+                // The source withdrew its picture (it lost the desktop); until the next one
+                // arrives the backup stands in.
+                hasDisplayPicture_ = false;
+            } else {
+                textures_->setDisplay(*picture);
+                textures_->copyDisplayToPersistent();
+                hasDisplayPicture_ = true;
+            }
         }
     }
     unsigned texture = hasDisplayPicture_ ? textures_->display() : 0;

@@ -14,7 +14,8 @@ namespace glimmora {
 /// across pixel work or a wait.
 class PictureHandOver {
 public:
-    /// Any thread. `picture` should be opaque 32-bit (QImage::Format_RGB32 or ARGB32).
+    /// Any thread. `picture` should be opaque 32-bit (QImage::Format_RGB32 or ARGB32). A null
+    /// picture withdraws the last one: the draw falls back to its backup copy until the next.
     void submit(QImage picture);
     /// Main thread. The newest picture since the last call, if any.
     std::optional<QImage> takePending();

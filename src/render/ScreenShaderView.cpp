@@ -1,0 +1,52 @@
+#include "render/ScreenShaderView.h"
+
+#include "render/OverlayRenderer.h"
+
+namespace glimmora {
+
+ScreenShaderView::ScreenShaderView(AppState& settings, std::function<double()> clock)
+    : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate),
+      renderer_(std::make_unique<OverlayRenderer>(settings, std::move(clock))) {
+    QSurfaceFormat format;
+    format.setVersion(3, 3);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    format.setAlphaBufferSize(8);
+    format.setDepthBufferSize(0);
+    format.setStencilBufferSize(0);
+    setFormat(format);
+
+    renderer_->setWindowVisibility([this] { return isVisible() && isExposed(); });
+
+    // A precise timer rather than vsync alone: without a vsync (virtual screens, some drivers)
+    // buffer swaps never wait and the loop would spin as fast as it can.
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    frameTimer_.setInterval(1000 / kFramesPerSecond);
+    QObject::connect(&frameTimer_, &QTimer::timeout, this, [this] { tick(); });
+    frameTimer_.start();
+}
+
+ScreenShaderView::~ScreenShaderView() {
+    frameTimer_.stop();
+    // GPU objects must go while their context is current.
+    makeCurrent();
+    renderer_.reset();
+    doneCurrent();
+}
+
+void ScreenShaderView::tick() {
+    if (!renderer_->isPaused() && isExposed()) {
+        update();
+    }
+}
+
+void ScreenShaderView::initializeGL() {
+    renderer_->initialize();
+}
+
+void ScreenShaderView::paintGL() {
+    const qreal ratio = devicePixelRatio();
+    renderer_->draw(
+        {defaultFramebufferObject(), qRound(width() * ratio), qRound(height() * ratio)});
+}
+
+}  // namespace glimmora
