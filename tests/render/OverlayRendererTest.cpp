@@ -1,0 +1,236 @@
+#include "render/OverlayRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <memory>
+#include <string>
+
+#include "platform/egl/EglOffscreenContext.h"
+#include "platform/gl/GlApi.h"
+#include "render/OffscreenTarget.h"
+#include "render/PictureTextures.h"
+#include "settings/AppState.h"
+#include "settings/MemoryUserDefaults.h"
+
+namespace glimmora {
+namespace {
+
+QImage solid(QSize size, QRgb colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+class OverlayRendererTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        QString error;
+        context_ = EglOffscreenContext::create(&error).release();
+        if (context_ == nullptr) {
+            contextError_ = error.toStdString();
+        }
+    }
+    static void TearDownTestSuite() {
+        delete context_;
+        context_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (context_ == nullptr) {
+            GTEST_SKIP() << "no offscreen OpenGL context: " << contextError_;
+        }
+        context_->makeCurrent();
+    }
+
+    std::unique_ptr<OverlayRenderer> makeRenderer() {
+        auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
+        renderer->initialize();
+        return renderer;
+    }
+
+    std::string drawCapturingOutput(OverlayRenderer& renderer, const RenderTarget& target) {
+        testing::internal::CaptureStdout();
+        renderer.draw(target);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    static EglOffscreenContext* context_;
+    static std::string contextError_;
+    MemoryUserDefaults defaults_;
+    AppState settings_{defaults_};
+    double now_ = 100.0;
+};
+
+EglOffscreenContext* OverlayRendererTest::context_ = nullptr;
+std::string OverlayRendererTest::contextError_;
+
+TEST_F(OverlayRendererTest, StartsPausedWhileTheOverlayIsOffAndFollowsTheSwitch) {
+    settings_.isOverlayEnabled = false;
+    auto renderer = makeRenderer();
+    EXPECT_TRUE(renderer->isPaused());
+
+    OffscreenTarget target({8, 8});
+    renderer->handOver().submit(solid({8, 8}, qRgb(10, 20, 30)));
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "") << "a paused frame does nothing";
+    EXPECT_TRUE(renderer->handOver().takePending().has_value()) << "and takes no picture";
+
+    settings_.isOverlayEnabled = true;
+    EXPECT_FALSE(renderer->isPaused());
+    settings_.isOverlayEnabled = false;
+    EXPECT_TRUE(renderer->isPaused());
+}
+
+TEST_F(OverlayRendererTest, ReportsDrawsOnTheFirstFrameThenEveryFiveSeconds) {
+    auto renderer = makeRenderer();
+    OffscreenTarget target({8, 8});
+    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
+
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "🎨 Draw: 1 calls in last 5s, window visible: false\n");
+    for (int i = 0; i < 3; ++i) {
+        now_ += 1.0;
+        EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+    }
+    now_ += 2.0;  // exactly 5 s since the report: not yet
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+    renderer->setWindowVisibility([] { return true; });
+    now_ += 0.001;
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "🎨 Draw: 5 calls in last 5s, window visible: true\n");
+}
+
+TEST_F(OverlayRendererTest, WithoutAnyPictureEveryFrameSaysSo) {
+    auto renderer = makeRenderer();
+    OffscreenTarget target({8, 8});
+    drawCapturingOutput(*renderer, target.target());  // the first frame also reports
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "⚠️ No texture available for drawing!\n");
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "⚠️ No texture available for drawing!\n");
+}
+
+TEST_F(OverlayRendererTest, OnlyTheNewestOfTwoPicturesIsDrawn) {
+    auto renderer = makeRenderer();
+    OffscreenTarget target({16, 12});
+    renderer->handOver().submit(solid({16, 12}, qRgb(200, 0, 0)));
+    renderer->handOver().submit(solid({16, 12}, qRgb(0, 0, 200)));
+    drawCapturingOutput(*renderer, target.target());
+
+    const QImage out = target.read();
+    EXPECT_EQ(out.pixel(5, 5), qRgb(0, 0, 200));
+    EXPECT_EQ(renderer->handOver().droppedCount(), 1);
+    EXPECT_EQ(renderer->textures()->persistentAllocations(), 1) << "the older one was not copied";
+}
+
+TEST_F(OverlayRendererTest, KeepsDrawingTheLastPictureUntilANewOneArrives) {
+    auto renderer = makeRenderer();
+    OffscreenTarget target({16, 12});
+    renderer->handOver().submit(solid({16, 12}, qRgb(0, 120, 0)));
+    drawCapturingOutput(*renderer, target.target());
+    for (int frame = 0; frame < 3; ++frame) {
+        now_ += 1.0 / 60;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+        EXPECT_EQ(target.read().pixel(3, 3), qRgb(0, 120, 0));
+    }
+}
+
+TEST_F(OverlayRendererTest, BackupIsReusedWhileTheSizeStaysAndReplacedWhenItChanges) {
+    auto renderer = makeRenderer();
+    OffscreenTarget target({16, 12});
+    const PictureTextures& textures = *renderer->textures();
+
+    renderer->handOver().submit(solid({16, 12}, qRgb(1, 1, 1)));
+    drawCapturingOutput(*renderer, target.target());
+    const unsigned firstBackup = textures.persistent();
+    renderer->handOver().submit(solid({16, 12}, qRgb(2, 2, 2)));
+    drawCapturingOutput(*renderer, target.target());
+    EXPECT_EQ(textures.persistentAllocations(), 1);
+    EXPECT_EQ(textures.persistent(), firstBackup);
+
+    renderer->handOver().submit(solid({20, 10}, qRgb(3, 3, 3)));
+    drawCapturingOutput(*renderer, target.target());
+    EXPECT_EQ(textures.persistentAllocations(), 2);
+    EXPECT_EQ(textures.persistentSize(), QSize(20, 10));
+}
+
+TEST_F(OverlayRendererTest, FallsBackToTheBackupWhenThePictureIsWithdrawn) {
+    auto renderer = makeRenderer();
+    OffscreenTarget target({16, 12});
+    renderer->handOver().submit(solid({16, 12}, qRgb(90, 60, 30)));
+    drawCapturingOutput(*renderer, target.target());
+
+    renderer->handOver().submit(QImage());
+    now_ += 0.016;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "🔄 Using persistent texture backup\n");
+    EXPECT_EQ(target.read().pixel(8, 6), qRgb(90, 60, 30)) << "the backup holds the picture";
+
+    renderer->handOver().submit(solid({16, 12}, qRgb(5, 5, 5)));
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+}
+
+TEST_F(OverlayRendererTest, SkipsFramesItCannotDrawWithTheirLine) {
+    auto renderer = makeRenderer();
+    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
+    drawCapturingOutput(*renderer, RenderTarget{});  // first frame reports
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, RenderTarget{0, 0, 0}),
+              "⚠️ No drawable available!\n");
+
+    GLuint incomplete = 0;
+    glGenFramebuffers(1, &incomplete);  // no colour attachment: cannot be drawn into
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, RenderTarget{incomplete, 8, 8}),
+              "⚠️ No render pass descriptor!\n");
+    glDeleteFramebuffers(1, &incomplete);
+}
+
+TEST_F(OverlayRendererTest, GazeTrackingSwitchesFocusModeOnButNotOff) {
+    auto renderer = makeRenderer();
+    testing::internal::CaptureStdout();
+    settings_.isGazeTrackingEnabled = true;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Gaze tracking enabled - Focus mode auto-activated\n");
+    EXPECT_TRUE(settings_.isFocusEnabled());
+
+    testing::internal::CaptureStdout();
+    settings_.isGazeTrackingEnabled = false;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(settings_.isFocusEnabled());
+}
+
+TEST_F(OverlayRendererTest, ClickExplosionIsBornNowAndDrawnUntilItsEnd) {
+    auto renderer = makeRenderer();
+    renderer->showExplosion(0.25f, 0.75f);
+    ASSERT_TRUE(renderer->rendererState().currentExplosion.has_value());
+    EXPECT_EQ(*renderer->rendererState().currentExplosion, (Explosion{0.25f, 0.75f, 100.0}));
+
+    OffscreenTarget target({8, 8});
+    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
+    now_ = 100.5;
+    drawCapturingOutput(*renderer, target.target());
+    EXPECT_TRUE(renderer->rendererState().currentExplosion.has_value());
+    now_ = 100.625;  // exact in single precision, past the 0.6 s lifetime
+    drawCapturingOutput(*renderer, target.target());
+    EXPECT_FALSE(renderer->rendererState().currentExplosion.has_value());
+}
+
+TEST_F(OverlayRendererTest, RendererWithoutContextDrawsNothingAndSaysWhy) {
+    // A renderer initialised without a current context creates no GPU objects.
+    context_->makeCurrent();
+    auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
+    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));  // never initialised
+    drawCapturingOutput(*renderer, RenderTarget{0, 8, 8});
+    now_ += 1;
+    EXPECT_EQ(drawCapturingOutput(*renderer, RenderTarget{0, 8, 8}),
+              "⚠️ No texture available for drawing!\n");
+}
+
+}  // namespace
+}  // namespace glimmora
