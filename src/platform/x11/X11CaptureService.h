@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "render/CaptureService.h"
+
+namespace glimmora {
+
+class X11Display;
+
+/// Desktop capture on X11: the primary monitor, through X Composite, without Glimmora's own
+/// windows. Main thread only.
+class X11CaptureService final : public CaptureService {
+public:
+    /// `displayName` as for xcb_connect; empty means $DISPLAY. Connects on first use.
+    explicit X11CaptureService(QString displayName = {});
+    ~X11CaptureService() override;
+    X11CaptureService(const X11CaptureService&) = delete;
+    X11CaptureService& operator=(const X11CaptureService&) = delete;
+
+    /// Tells every stream made from now on which windows are Glimmora's (X window ids; client
+    /// windows are fine, their window-manager frames are found). Called on the main thread
+    /// when a stream starts and whenever a new top-level window appears during capture; new
+    /// windows stay out of the pictures until it has answered.
+    void setOwnWindows(std::function<std::vector<quint32>()> ownWindows);
+
+    /// The primary monitor (RandR primary, else the primary output, else the first monitor,
+    /// else the whole screen) as the only display, and the ids of the root's viewable children.
+    /// Asks the server synchronously; `done` is called later from the event loop, never
+    /// before this returns, and not at all if the service is destroyed first.
+    void queryShareableContent(
+        std::function<void(std::optional<ShareableContent> content, QString error)> done) override;
+
+    std::unique_ptr<CaptureStreamSession> makeStream(const CaptureDisplay& display,
+                                                     std::optional<quint32> excludedWindow,
+                                                     const CaptureConfiguration& configuration,
+                                                     CaptureStreamDelegate& delegate,
+                                                     QString* error) override;
+
+private:
+    std::optional<ShareableContent> readContent(QString* error);
+
+    QString displayName_;
+    std::unique_ptr<X11Display> display_;  // reopened after the server went away
+    std::function<std::vector<quint32>()> ownWindows_;
+    QObject context_;  // completions still queued die with the service
+};
+
+}  // namespace glimmora
