@@ -1,0 +1,141 @@
+#include "app/GlimmoraApp.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/AppDelegate.h"
+#include "app/WindowManager.h"
+#include "app/x11/X11DesktopEvents.h"
+#include "app/x11/X11OverlayWindow.h"
+#include "app/x11/X11StackingKeeper.h"
+#include "app/x11/X11WindowHandle.h"
+#include "platform/MonotonicClock.h"
+#include "platform/QtRepeatingTimer.h"
+#include "platform/QtScheduler.h"
+#include "platform/x11/X11CaptureService.h"
+#include "render/CaptureStream.h"
+#include "render/OverlayRenderer.h"
+#include "render/ScreenShaderView.h"
+#include "settings/AppState.h"
+
+namespace glimmora {
+namespace {
+
+// The ordinary window's size before it becomes the overlay.
+constexpr QSize kInitialWindowSize{800, 600};
+constexpr QSize kFallbackScreenSize{1920, 1080};
+
+// Qt's own X connection: requests on it are ordered with Qt's mapping of our windows.
+xcb_connection_t* qtConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+}  // namespace
+
+// GAZE HOOK and EMERGENCY QUIT HOOK: the delegate gets its gaze and quit-key hooks here.
+GlimmoraApp::GlimmoraApp()
+    : appDelegate_(std::make_unique<AppDelegate>(AppState::shared())),
+      appState_(AppState::shared()) {}
+
+GlimmoraApp::~GlimmoraApp() {
+    // The capture delivers into the renderer's hand-over: it stops before the window goes.
+    captureStream_.reset();
+    // The registered handle refers to the stacking keeper, which goes with this object.
+    WindowManager::shared().overlayWindow.reset();
+}
+
+void GlimmoraApp::launch() {
+    desktopEvents_ = std::make_unique<X11DesktopEvents>();
+    stackingKeeper_ = std::make_unique<X11StackingKeeper>(qtConnection());
+    desktopEvents_->onTopLevelChanged = [this](const TopLevelChange& change) {
+        stackingKeeper_->topLevelChanged(change);
+    };
+    contentWindow_ = std::make_unique<ScreenShaderView>(appState_, &MonotonicClock::now);
+    contentWindow_->setTitle(QStringLiteral("Glimmora"));
+    contentWindow_->resize(kInitialWindowSize);
+    contentWindow_->installEventFilter(this);
+
+    contentWindow_->show();
+    startDesktopCapture();
+
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, this,
+                     [this] { appDelegate_->applicationWillTerminate(); });
+    // The platform's "did finish launching": the first turn of the event loop.
+    QTimer::singleShot(0, this, [this] { appDelegate_->applicationDidFinishLaunching(); });
+}
+
+void GlimmoraApp::startDesktopCapture() {
+    scheduler_ = std::make_unique<QtScheduler>();
+    captureService_ = std::make_unique<X11CaptureService>();
+    captureService_->setOwnWindows([this] { return ownWindowIds(); });
+    QWindow* overlay = contentWindow_.get();
+    captureStream_ = std::make_unique<CaptureStream>(
+        *captureService_, contentWindow_->renderer().handOver(), *scheduler_,
+        std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer), &MonotonicClock::now,
+        [overlay]() -> std::optional<quint32> {
+            if (overlay == nullptr || overlay->handle() == nullptr) {
+                return std::nullopt;  // not in a native window yet
+            }
+            return static_cast<quint32>(overlay->winId());
+        },
+        [this](std::function<void()> task) {
+            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        });
+
+    desktopEvents_->onScreensDidWake = [this] { captureStream_->handleScreenWake(); };
+    desktopEvents_->onScreenParametersChanged = [this] { captureStream_->handleScreenWake(); };
+    desktopEvents_->onWindowRestored = [this](std::uint32_t) {
+        captureStream_->handleWindowRestore();
+    };
+    captureStream_->startCapture();
+}
+
+std::vector<quint32> GlimmoraApp::ownWindowIds() const {
+    std::vector<quint32> ids;
+    for (const QWindow* window : QGuiApplication::allWindows()) {
+        if (window->handle() != nullptr) {
+            ids.push_back(static_cast<quint32>(window->winId()));
+        }
+    }
+    return ids;
+}
+
+bool GlimmoraApp::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == contentWindow_.get() && event->type() == QEvent::Expose && !hasRunSetup_ &&
+        contentWindow_->isExposed()) {
+        hasRunSetup_ = true;
+        setupApp();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void GlimmoraApp::setupApp() {
+    // MENU SLOT: create the status-bar MenuBarManager here and store it in menuBarManager_.
+    QTimer::singleShot(kConfigureDelayMilliseconds, Qt::PreciseTimer, this,
+                       [this] { configureOverlayWindow(); });
+}
+
+void GlimmoraApp::configureOverlayWindow() {
+    // The content window rather than Qt's first top-level window: Qt's list has no defined
+    // order and also holds helper windows (the tray icon's, for one).
+    QWindow* window = contentWindow_.get();
+    if (!window) {
+        return;
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    // The full frame of the primary monitor: panels and docks are covered too.
+    X11OverlayWindow::configure(*window, screen->geometry(), qtConnection(), [this, window] {
+        auto handle = std::make_shared<X11WindowHandle>(*window, *stackingKeeper_);
+        handle->setLevel(WindowLevel::overlay);
+        WindowManager::shared().overlayWindow = std::move(handle);
+    });
+}
+
+}  // namespace glimmora

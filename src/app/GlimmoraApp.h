@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QtGlobal>
+#include <memory>
+#include <vector>
+
+namespace glimmora {
+
+class AppDelegate;
+class AppState;
+class CaptureStream;
+class QtScheduler;
+class X11CaptureService;
+class MenuBarManager;
+class ScreenShaderView;
+class X11DesktopEvents;
+class X11StackingKeeper;
+
+/// The application entry: owns the delegate, takes the shared settings store, opens the one
+/// window whose content is the renderer, and when that window is first shown runs the launch
+/// steps that turn it into the full-screen overlay.
+///
+/// Launch order: the constructor creates the delegate (step one); launch() opens the content
+/// window and queues the delegate's launch handler; the first expose of the window runs
+/// setupApp(), which configures the overlay 0.5 s later. Everything here lives until the
+/// process exits. Main thread only; needs a QApplication.
+class GlimmoraApp : public QObject {
+    Q_OBJECT
+
+public:
+    GlimmoraApp();
+    ~GlimmoraApp() override;
+
+    /// Opens the content window and starts the launch sequence. Termination requests
+    /// (QCoreApplication::quit, by any path) reach the delegate's terminate handler once.
+    void launch();
+
+    /// Delay between the first showing of the content and the overlay configuration.
+    static constexpr int kConfigureDelayMilliseconds = 500;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /// When the content is first shown: the menu, then the overlay 0.5 s later.
+    void setupApp();
+    /// Turns the content window into the overlay and registers it with the WindowManager.
+    void configureOverlayWindow();
+    /// Starts the live desktop feed of the renderer and ties its restarts to desktop events.
+    void startDesktopCapture();
+    /// Glimmora's own windows, which no desktop picture may contain.
+    std::vector<quint32> ownWindowIds() const;
+
+    std::unique_ptr<AppDelegate> appDelegate_;
+    AppState& appState_;
+    /// MENU SLOT: empty until setupApp(); the status-bar menu manager is stored here once it
+    /// exists.
+    std::shared_ptr<MenuBarManager> menuBarManager_;
+
+    std::unique_ptr<X11DesktopEvents> desktopEvents_;
+    std::unique_ptr<X11StackingKeeper> stackingKeeper_;
+    std::unique_ptr<ScreenShaderView> contentWindow_;
+    std::unique_ptr<QtScheduler> scheduler_;
+    std::unique_ptr<X11CaptureService> captureService_;
+    std::unique_ptr<CaptureStream> captureStream_;
+    bool hasRunSetup_ = false;
+};
+
+}  // namespace glimmora

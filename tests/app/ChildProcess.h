@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace glimmora::test {
+
+/// A helper program started for a test (Xvfb, a window manager, the application), stopped and
+/// reaped when the object goes: SIGTERM, then SIGKILL if it is still there after a grace time.
+class ChildProcess {
+public:
+    using Environment = std::vector<std::pair<std::string, std::string>>;
+
+    /// Starts `argv` (found on PATH) with `environment` added to ours, its standard output and
+    /// error appended to `logPath`, standard input from /dev/null. `passFd`, when not -1,
+    /// becomes the child's descriptor 3; every other descriptor above 2 is closed.
+    ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
+                 const std::string& logPath, int passFd = -1);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    /// 0 when it could not be started.
+    pid_t pid() const { return pid_; }
+    bool isRunning();
+    void sendSignal(int signal);
+    /// The wait status once it has exited within `timeout`; nothing if it is still running.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+
+private:
+    pid_t pid_ = 0;
+    std::optional<int> status_;
+};
+
+}  // namespace glimmora::test

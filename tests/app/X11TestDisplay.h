@@ -1,0 +1,90 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace glimmora::test {
+
+/// A rectangle in root-window coordinates.
+struct RootRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const RootRect&) const = default;
+};
+
+/// The test's own X client: makes windows, inspects the stacking order and window attributes,
+/// and drives the pointer through XTEST.
+class X11TestDisplay {
+public:
+    explicit X11TestDisplay(const std::string& display);
+    X11TestDisplay(const X11TestDisplay&) = delete;
+    X11TestDisplay& operator=(const X11TestDisplay&) = delete;
+    ~X11TestDisplay();
+
+    bool isConnected() const { return connection_ != nullptr; }
+    xcb_connection_t* connection() const { return connection_; }
+    xcb_window_t root() const { return root_; }
+
+    /// A window (a top-level one unless `parent` is given), not yet mapped, with a solid
+    /// background; `rect` is relative to the parent.
+    xcb_window_t createWindow(RootRect rect, bool overrideRedirect = false,
+                              std::uint32_t eventMask = 0, xcb_window_t parent = XCB_NONE);
+    void map(xcb_window_t window);
+    void raise(xcb_window_t window);
+    void flush();
+    /// Waits until the server has handled every request sent so far.
+    void sync();
+
+    /// The root's children, bottom to top.
+    std::vector<xcb_window_t> stack();
+    /// The root's child that holds `window` (itself, or the window manager's frame).
+    xcb_window_t topLevelOf(xcb_window_t window);
+    /// Whether `upper` sits above `lower` among the root's children (both must be children).
+    bool isAbove(xcb_window_t upper, xcb_window_t lower);
+
+    std::uint32_t atom(const std::string& name);
+    std::optional<std::uint32_t> cardinal(xcb_window_t window, const std::string& name,
+                                          xcb_atom_t type = XCB_ATOM_CARDINAL);
+    /// Every 32-bit value of a property (a window list, for one).
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, const std::string& name,
+                                         xcb_atom_t type);
+    std::string text(xcb_window_t window, xcb_atom_t property);
+    void setCardinals(xcb_window_t window, const std::string& name, xcb_atom_t type,
+                      const std::vector<std::uint32_t>& values);
+    void deleteProperty(xcb_window_t window, const std::string& name);
+
+    RootRect rootGeometry(xcb_window_t window);
+    bool isOverrideRedirect(xcb_window_t window);
+    bool isViewable(xcb_window_t window);
+    /// Rectangles of the window's input region (SHAPE input kind); nothing if it cannot tell.
+    std::optional<int> inputRectangleCount(xcb_window_t window);
+
+    /// The viewable top-level window of process `pid` titled `title`, if there is one.
+    std::optional<xcb_window_t> findTopLevel(std::uint32_t pid, const std::string& title);
+
+    /// Moves the pointer to (x, y) and clicks button 1 there, through XTEST.
+    void click(int x, int y);
+
+    /// Calls `onEvent` for every event the server has sent this client.
+    void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
+
+private:
+    xcb_connection_t* connection_ = nullptr;
+    xcb_screen_t* screen_ = nullptr;
+    xcb_window_t root_ = 0;
+};
+
+/// Polls `condition` every few milliseconds, running `pump` before each poll, until it holds
+/// or `timeout` passes; returns whether it held.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+               const std::function<void()>& pump = {});
+
+}  // namespace glimmora::test
