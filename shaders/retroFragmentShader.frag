@@ -16,6 +16,33 @@
 // Positions are texture coordinates of the full-screen quad: x 0 at the left, y 0 at the top,
 // the same convention as every position and size in the parameter blocks.
 
+// Which groups this build of the program can show. The renderer compiles one variant per set
+// of groups in use, defining each GROUP_* as 0 or 1 before this text; the compiler then drops
+// every group that is off, so an idle overlay costs one texture fetch per pixel even on a
+// software rasteriser. Without definitions (a plain compile) every group is in.
+#ifndef GROUP_RETRO
+#define GROUP_RETRO 1
+#define GROUP_FOCUS_BAND 1
+#define GROUP_SMART_FOCUS 1
+#define GROUP_SPOTLIGHT 1
+#define GROUP_BREATH 1
+#define GROUP_RULER 1
+#define GROUP_COLOR_FILTER 1
+#define GROUP_DIMMER 1
+#define GROUP_DYSLEXIA 1
+#define GROUP_EXPLOSION 1
+#endif
+const bool kRetro = GROUP_RETRO != 0;
+const bool kFocusBand = GROUP_FOCUS_BAND != 0;
+const bool kSmartFocus = GROUP_SMART_FOCUS != 0;
+const bool kSpotlight = GROUP_SPOTLIGHT != 0;
+const bool kBreath = GROUP_BREATH != 0;
+const bool kRuler = GROUP_RULER != 0;
+const bool kColorFilter = GROUP_COLOR_FILTER != 0;
+const bool kDimmer = GROUP_DIMMER != 0;
+const bool kDyslexia = GROUP_DYSLEXIA != 0;
+const bool kExplosion = GROUP_EXPLOSION != 0;
+
 in vec2 vTexCoord;
 out vec4 fragColor;
 
@@ -468,23 +495,24 @@ void main() {
 
     // --- Where to sample.
     vec2 uv = p;
-    if (isOn(ruler.enabled) && ruler.zoom > 0.0 &&
+    if (kRuler && isOn(ruler.enabled) && ruler.zoom > 0.0 &&
         abs(p.y - ruler.rulerY) <= 0.5 * ruler.height) {
         vec2 anchor = vec2(ruler.rulerX, ruler.rulerY);
         uv = anchor + (p - anchor) / ruler.zoom;
     }
 
-    Look look = Look(0.0, retro.rgbShift, retro.scanLines, retro.noise, 1.0, 0.0);
-    if (isOn(band.isActive)) {
+    Look look = kRetro ? Look(0.0, retro.rgbShift, retro.scanLines, retro.noise, 1.0, 0.0)
+                       : Look(0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    if (kFocusBand && isOn(band.isActive)) {
         addFocusBand(p, look);
     }
-    if (isOn(smartFocus.enabled)) {
+    if (kSmartFocus && isOn(smartFocus.enabled)) {
         addSmartFocus(p, look);
     }
-    if (isOn(spotlight.enabled)) {
+    if (kSpotlight && isOn(spotlight.enabled)) {
         addSpotlight(p, aspect, look);
     }
-    bool breathing = isOn(breath.enabled);
+    bool breathing = kBreath && isOn(breath.enabled);
     if (breathing && optionIndex(breath.style) == kGlitchPulse) {
         float pulse = clamp(breath.intensity, 0.0, 1.0) * clamp(breath.phase, 0.0, 1.0);
         look.slice += kGlitchPulseSlice * pulse;
@@ -512,7 +540,7 @@ void main() {
         uint seed = at.x * 0x9e3779b1u ^ at.y * 0x85ebca77u ^ timeStep(kGrainRate) * 0xc2b2ae3du;
         color += (random(seed) - 0.5) * 2.0 * look.grain;
     }
-    if (retro.flicker != 0.0) {
+    if (kRetro && retro.flicker != 0.0) {
         look.light *= 1.0 - retro.flicker * (0.5 + 0.5 * random(timeStep(kFlickerRate)));
     }
     if (look.desat != 0.0) {
@@ -521,31 +549,31 @@ void main() {
     color = clamp(color * look.light, 0.0, 1.0);
 
     // The ruler's frame straddles each edge of its band: a row inside and a row outside.
-    if (isOn(ruler.enabled) &&
+    if (kRuler && isOn(ruler.enabled) &&
         abs(abs(p.y - ruler.rulerY) - 0.5 * ruler.height) * texSize.y < kRulerFrameHalfPixels) {
         color = mix(color, kRulerFrameColor, kRulerFrameOpacity);
     }
 
     // --- Colour, light and overlays.
-    if (isOn(colorFilter.enabled)) {
+    if (kColorFilter && isOn(colorFilter.enabled)) {
         color = applyColorFilter(color);
     }
-    if (isOn(dimmer.enabled)) {
+    if (kDimmer && isOn(dimmer.enabled)) {
         color = applyDimmer(color);
     }
-    if (isOn(dyslexia.enabled)) {
+    if (kDyslexia && isOn(dyslexia.enabled)) {
         color = applyDyslexiaAids(p, texSize.y, color);
     }
     if (breathing) {
         color = applyBreathPacer(p, aspect, color);
     }
-    if (isOn(explosion.isActive)) {
+    if (kExplosion && isOn(explosion.isActive)) {
         color = applyExplosion(p, aspect, color);
     }
     color = clamp(color, 0.0, 1.0);
 
     // --- Overall opacity, mixed here so that the overlay itself always covers the screen.
-    float opacity = clamp(retro.opacity, 0.0, 1.0);
+    float opacity = kRetro ? clamp(retro.opacity, 0.0, 1.0) : 1.0;
     if (opacity < 1.0) {
         // The texel under this pixel, unfiltered: the same as a filtered sample at its centre.
         vec3 original = texelFetch(desktop, ivec2(pixel), 0).rgb;

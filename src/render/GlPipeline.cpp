@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 #include <algorithm>
+#include <iterator>
 
 #include "platform/Log.h"
 #include "platform/gl/GlApi.h"
@@ -72,54 +73,114 @@ GLuint makeBuffer(GLenum target, const void* data, GLsizeiptr size) {
     return buffer;
 }
 
+// The groups a variant can hold, in bit order, as the fragment shader names them.
+constexpr const char* kGroupNames[10] = {
+    "GROUP_RETRO", "GROUP_FOCUS_BAND",   "GROUP_SMART_FOCUS", "GROUP_SPOTLIGHT", "GROUP_BREATH",
+    "GROUP_RULER", "GROUP_COLOR_FILTER", "GROUP_DIMMER",      "GROUP_DYSLEXIA",  "GROUP_EXPLOSION",
+};
+
+// The shader's own test for a switch.
+bool isOn(float flag) {
+    return flag > 0.5f;
+}
+
+// The source with the group definitions inserted right after its #version line.
+QByteArray withGroups(const QByteArray& source, unsigned groups) {
+    QByteArray defines;
+    for (unsigned bit = 0; bit < std::size(kGroupNames); ++bit) {
+        defines += "#define " + QByteArray(kGroupNames[bit]) +
+                   ((groups & (1u << bit)) != 0 ? " 1\n" : " 0\n");
+    }
+    const qsizetype versionEnd = source.indexOf('\n') + 1;
+    return source.left(versionEnd) + defines + source.mid(versionEnd);
+}
+
 }  // namespace
 
 GlPipeline::~GlPipeline() {
-    glDeleteProgram(program_);
+    for (unsigned program : variants_) {
+        if (program != fullProgram_) {
+            glDeleteProgram(program);
+        }
+    }
+    glDeleteProgram(fullProgram_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteBuffers(1, &positionBuffer_);
     glDeleteBuffers(1, &uvBuffer_);
     glDeleteBuffers(static_cast<GLsizei>(uniformBuffers_.size()), uniformBuffers_.data());
 }
 
-void GlPipeline::create() {
-    const QByteArray vertexSource = shaderSource(":/shaders/vertexShader.vert");
-    const QByteArray fragmentSource = shaderSource(":/shaders/retroFragmentShader.frag");
-    if (vertexSource.isEmpty() || fragmentSource.isEmpty()) {
-        return;  // no shader library in this binary: nothing can be drawn
+unsigned GlPipeline::groupsInUse(const FrameParameters& f) {
+    const bool retro = f.retro.scanLines != 0 || f.retro.rgbShift != 0 || f.retro.noise != 0 ||
+                       f.retro.flicker != 0 || !(f.retro.opacity >= 1.0f);
+    const bool flags[10] = {
+        retro,
+        isOn(f.focusBand.active),
+        isOn(f.smartFocus.enabled),
+        isOn(f.cursorSpotlight.enabled),
+        isOn(f.breathPacer.enabled),
+        isOn(f.readingRuler.enabled),
+        isOn(f.colorBlind.enabled),
+        isOn(f.screenDimmer.enabled),
+        isOn(f.dyslexia.enabled),
+        isOn(f.explosion.active),
+    };
+    unsigned groups = 0;
+    for (unsigned bit = 0; bit < std::size(flags); ++bit) {
+        groups |= flags[bit] ? (1u << bit) : 0u;
     }
+    return groups;
+}
 
+int GlPipeline::variantCount() const {
+    return static_cast<int>(std::count_if(variants_.begin(), variants_.end(),
+                                          [](unsigned program) { return program != 0; }));
+}
+
+unsigned GlPipeline::buildProgram(unsigned groups) const {
     QString error;
-    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource, &error);
-    const GLuint fragment = vertex != 0 ? compile(GL_FRAGMENT_SHADER, fragmentSource, &error) : 0;
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource_, &error);
+    const GLuint fragment =
+        vertex != 0 ? compile(GL_FRAGMENT_SHADER, withGroups(fragmentSource_, groups), &error) : 0;
+    GLuint program = 0;
     if (vertex != 0 && fragment != 0) {
-        const GLuint program = glCreateProgram();
+        program = glCreateProgram();
         glAttachShader(program, vertex);
         glAttachShader(program, fragment);
         glLinkProgram(program);
         GLint ok = GL_FALSE;
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok == GL_TRUE) {
-            program_ = program;
-        } else {
+        if (ok != GL_TRUE) {
             error = infoLog(program, true);
             glDeleteProgram(program);
+            program = 0;
         }
     }
     glDeleteShader(vertex);
     glDeleteShader(fragment);
-    if (program_ == 0) {
+    if (program == 0) {
         logLine(("Pipeline error: " + error.simplified()).toStdString());
-    } else {
-        glUseProgram(program_);
-        glUniform1i(glGetUniformLocation(program_, "desktop"), 0);
-        for (GLuint binding = 1; binding <= 12; ++binding) {
-            const GLuint index = glGetUniformBlockIndex(program_, kBlockNames[binding]);
-            if (index != GL_INVALID_INDEX) {  // a block the shader does not read is optimised out
-                glUniformBlockBinding(program_, index, binding);
-            }
+        return 0;
+    }
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "desktop"), 0);
+    for (GLuint binding = 1; binding <= 12; ++binding) {
+        const GLuint index = glGetUniformBlockIndex(program, kBlockNames[binding]);
+        if (index != GL_INVALID_INDEX) {  // a block the variant does not read is optimised out
+            glUniformBlockBinding(program, index, binding);
         }
     }
+    return program;
+}
+
+void GlPipeline::create() {
+    vertexSource_ = shaderSource(":/shaders/vertexShader.vert");
+    fragmentSource_ = shaderSource(":/shaders/retroFragmentShader.frag");
+    if (vertexSource_.isEmpty() || fragmentSource_.isEmpty()) {
+        return;  // no shader library in this binary: nothing can be drawn
+    }
+    fullProgram_ = buildProgram(kAllGroups);
+    variants_[kAllGroups] = fullProgram_;
 
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
@@ -142,7 +203,13 @@ void GlPipeline::create() {
 }
 
 void GlPipeline::draw(unsigned texture, const FrameParameters& parameters) {
-    glUseProgram(program_);
+    unsigned& variant = variants_[groupsInUse(parameters)];
+    if (variant == 0) {
+        // First use of this set of groups; a variant that fails leaves the full program.
+        const unsigned built = buildProgram(groupsInUse(parameters));
+        variant = built != 0 ? built : fullProgram_;
+    }
+    glUseProgram(variant);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
     for (int binding = 1; binding <= 12; ++binding) {

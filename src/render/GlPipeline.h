@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <array>
 
 #include "render/ParameterBlocks.h"
@@ -8,9 +9,13 @@ namespace glimmora {
 
 /// The GPU side of one frame: the shader program built from the shaders compiled into the
 /// binary, the two constant vertex buffers of the full-screen quad and one uniform buffer for
-/// each of the twelve parameter blocks. Everything is created once; a frame only uploads the
-/// blocks' bytes and draws. Needs a current OpenGL 3.3 core context for every call, including
-/// destruction.
+/// each of the twelve parameter blocks. A frame only uploads the blocks' bytes and draws.
+///
+/// The fragment shader comes in variants, one per set of effect groups in use, so that groups
+/// that are off cost nothing even on a software rasteriser (which runs both sides of every
+/// branch). Each variant is compiled the first time its set is drawn and kept; the full
+/// program, built at create(), validates the shader and stands in if a variant ever fails.
+/// Needs a current OpenGL 3.3 core context for every call, including destruction.
 class GlPipeline {
 public:
     GlPipeline() = default;
@@ -22,15 +27,27 @@ public:
     /// "Pipeline error: " and the driver's message and leaves the program missing.
     void create();
 
-    bool hasProgram() const { return program_ != 0; }
+    bool hasProgram() const { return fullProgram_ != 0; }
     bool hasBuffers() const { return vertexArray_ != 0 && positionBuffer_ != 0 && uvBuffer_ != 0; }
 
     /// Draws the quad into the bound framebuffer, sampling `texture` (texture unit 0) and
     /// reading the blocks at uniform bindings 1 to 12, byte for byte.
     void draw(unsigned texture, const FrameParameters& parameters);
 
+    /// The effect groups a frame uses, one bit each, as the variants are keyed.
+    static unsigned groupsInUse(const FrameParameters& parameters);
+    static constexpr unsigned kAllGroups = (1u << 10) - 1;
+    /// How many variants have been compiled so far, for tests and diagnostics.
+    int variantCount() const;
+
 private:
-    unsigned program_ = 0;
+    /// Compiles and links the variant for `groups`, or returns 0 after logging the error.
+    unsigned buildProgram(unsigned groups) const;
+
+    QByteArray vertexSource_;
+    QByteArray fragmentSource_;
+    unsigned fullProgram_ = 0;
+    std::array<unsigned, kAllGroups + 1> variants_{};  // by group bits; 0 until first used
     unsigned vertexArray_ = 0;
     unsigned positionBuffer_ = 0;
     unsigned uvBuffer_ = 0;
