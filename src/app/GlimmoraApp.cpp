@@ -15,6 +15,7 @@
 #include "platform/MonotonicClock.h"
 #include "platform/QtRepeatingTimer.h"
 #include "platform/QtScheduler.h"
+#include "platform/x11/GlxSceneCompositor.h"
 #include "platform/x11/X11CaptureService.h"
 #include "render/CaptureStream.h"
 #include "render/OverlayRenderer.h"
@@ -55,6 +56,11 @@ void GlimmoraApp::launch() {
         stackingKeeper_->topLevelChanged(change);
     };
     contentWindow_ = std::make_unique<ScreenShaderView>(appState_, &MonotonicClock::now);
+    // The zero-copy capture: the renderer composes the windows' pixmaps itself, in its GLX
+    // context on Qt's connection. It is initialised with the window's context.
+    if (std::unique_ptr<GlxSceneCompositor> compositor = GlxSceneCompositor::forApplication()) {
+        contentWindow_->renderer().setSceneCompositor(std::move(compositor));
+    }
     contentWindow_->setTitle(QStringLiteral("Glimmora"));
     contentWindow_->resize(kInitialWindowSize);
     contentWindow_->installEventFilter(this);
@@ -72,6 +78,10 @@ void GlimmoraApp::startDesktopCapture() {
     scheduler_ = std::make_unique<QtScheduler>();
     captureService_ = std::make_unique<X11CaptureService>();
     captureService_->setOwnWindows([this] { return ownWindowIds(); });
+    // Zero-copy whenever the renderer can compose scenes by the time a stream is made, which
+    // is after its window's first frame.
+    captureService_->setZeroCopyAvailable(
+        [this] { return contentWindow_ && contentWindow_->renderer().canComposeScenes(); });
     QWindow* overlay = contentWindow_.get();
     captureStream_ = std::make_unique<CaptureStream>(
         *captureService_, contentWindow_->renderer().handOver(), *scheduler_,
@@ -135,7 +145,44 @@ void GlimmoraApp::configureOverlayWindow() {
         auto handle = std::make_shared<X11WindowHandle>(*window, *stackingKeeper_);
         handle->setLevel(WindowLevel::overlay);
         WindowManager::shared().overlayWindow = std::move(handle);
+        isOverlayConfigured_ = true;
+        // The screens may have changed while the window manager let go of the window.
+        refitOverlayWindow();
     });
+    followPrimaryScreen();
+}
+
+void GlimmoraApp::followPrimaryScreen() {
+    // Qt's screens follow RandR (sizes, monitors, the primary output). Every screen is watched,
+    // not just the primary: the one that becomes primary may change in the same update.
+    const auto watch = [this](QScreen* screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, this, &GlimmoraApp::refitOverlayWindow);
+    };
+    for (QScreen* screen : QGuiApplication::screens()) {
+        watch(screen);
+    }
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, this, watch);
+    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+                     &GlimmoraApp::refitOverlayWindow);
+}
+
+void GlimmoraApp::refitOverlayWindow() {
+    // After a screen change (a new resolution, a monitor added, removed or made primary) the
+    // overlay must cover the primary monitor's new full frame, as configureOverlayWindow()
+    // placed it on the old one: otherwise it covers too little or too much, and the desktop
+    // pictures, which follow the primary monitor, are drawn stretched over the old frame.
+    // Only the geometry changes, without configuring anew (hide, wait, show): the window is
+    // override-redirect, so the server resizes it at once, without the window manager, and it
+    // stays the same window with the same attributes.
+    QWindow* window = contentWindow_.get();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!isOverlayConfigured_ || !window || !screen || window->geometry() == screen->geometry()) {
+        return;
+    }
+    window->setGeometry(screen->geometry());
+    // A changed screen may have moved other windows in the stack too.
+    stackingKeeper_->raiseNow();
+    window->requestUpdate();
 }
 
 }  // namespace glimmora

@@ -48,6 +48,11 @@ private:
     void setupApp();
     /// Turns the content window into the overlay and registers it with the WindowManager.
     void configureOverlayWindow();
+    /// Calls refitOverlayWindow() whenever a screen changes size or place, or another screen
+    /// becomes the primary one.
+    void followPrimaryScreen();
+    /// Puts the configured overlay on the primary monitor's full frame again, in place.
+    void refitOverlayWindow();
     /// Starts the live desktop feed of the renderer and ties its restarts to desktop events.
     void startDesktopCapture();
     /// Glimmora's own windows, which no desktop picture may contain.
@@ -66,6 +71,8 @@ private:
     std::unique_ptr<X11CaptureService> captureService_;
     std::unique_ptr<CaptureStream> captureStream_;
     bool hasRunSetup_ = false;
+    /// configureOverlayWindow() has finished: the window is the override-redirect overlay.
+    bool isOverlayConfigured_ = false;
 };
 
 }  // namespace glimmora

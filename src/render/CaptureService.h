@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "render/DesktopScene.h"
+
 namespace glimmora {
 
 /// A monitor the capture service can stream, in device pixels.
@@ -33,10 +35,16 @@ struct CaptureConfiguration {
     bool operator==(const CaptureConfiguration&) const = default;
 };
 
-/// One delivered sample. A sample without a picture is a sign of life only (the desktop did not
-/// change). Pictures are opaque 32-bit (QImage::Format_RGB32), `width` × `height` of the stream.
+/// One delivered sample: a picture, a scene, or neither. A sample with neither is a sign of life
+/// only (the desktop did not change). Pictures are opaque 32-bit (QImage::Format_RGB32),
+/// `width` × `height` of the stream. A zero-copy stream sends scenes instead: descriptions of
+/// the desktop that the draw loop composes on the GPU (see DesktopScene); a stream sends one
+/// kind or the other, never both in one sample.
 struct CaptureSample {
     QImage picture;
+    std::shared_ptr<const DesktopScene> scene = nullptr;
+
+    bool hasPicture() const { return !picture.isNull() || scene != nullptr; }
 };
 
 /// Receives a stream's samples and its end. Both may be called on any thread: samples on the

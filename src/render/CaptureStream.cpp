@@ -315,13 +315,15 @@ void CaptureStream::intakeSample(std::uint64_t streamId, const CaptureSample& sa
     // lose the last change of a burst (the final keystroke) until something else changes.
     // A sample without a picture says only that the desktop did not change: it keeps the
     // stream alive but must not use up the slot of a picture that follows it closely.
+    // A replaced scene may free pixmaps on the server: that happens after the lock.
+    DesktopPicture replaced;
     const std::lock_guard lock(heldPictureMutex_);
-    if (!sample.picture.isNull()) {
-        heldPicture_ = sample.picture;
+    if (sample.hasPicture()) {
+        replaced = std::exchange(heldPicture_, DesktopPicture{sample.picture, sample.scene});
     }
     if (!heldPicture_.isNull() && t - lastFrameTime_.load(relaxed) >= minFrameInterval) {
         lastFrameTime_.store(t, relaxed);
-        handOver_.submit(std::exchange(heldPicture_, QImage()));
+        handOver_.submit(std::exchange(heldPicture_, DesktopPicture{}));
     }
 }
 

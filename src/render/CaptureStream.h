@@ -43,9 +43,9 @@ namespace glimmora {
 ///   superseded or being stopped is neither counted nor shown.
 ///
 /// Every sample of the current stream is a sign of life for the watchdog and counts in the
-/// 5-second report; a sample with a picture goes to the hand-over when at least
-/// minFrameInterval has passed since the last one that did. A sample without a picture does
-/// not take that slot, so a change right after a quiet moment is not held back.
+/// 5-second report; a sample with a picture or a scene goes to the hand-over when at least
+/// minFrameInterval has passed since the last one that did. A sample with neither does not take
+/// that slot, so a change right after a quiet moment is not held back.
 ///
 /// Threads: everything runs on the main thread except the two delegate calls, which arrive on
 /// the service's threads (samples one at a time on the delivery thread). The state they share
@@ -155,9 +155,10 @@ private:
     std::atomic<int> frameCount_{0};
     std::atomic<double> lastDebugTime_;
     std::atomic<double> lastFrameTime_;
-    // The newest picture the throttle held back, waiting for the next sample that is late enough.
+    // The newest picture or scene the throttle held back, waiting for the next sample that is
+    // late enough.
     std::mutex heldPictureMutex_;
-    QImage heldPicture_;
+    DesktopPicture heldPicture_;
 
     // Last member: tasks and posts check it to do nothing once this object is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -7,6 +7,7 @@
 #include "render/FrameParameterBuilder.h"
 #include "render/GlPipeline.h"
 #include "render/PictureTextures.h"
+#include "render/ScenePictureCompositor.h"
 #include "settings/AppState.h"
 
 namespace glimmora {
@@ -38,6 +39,39 @@ void OverlayRenderer::initialize() {
     pipeline_ = std::make_unique<GlPipeline>();
     pipeline_->create();
     textures_ = std::make_unique<PictureTextures>();
+    initializeSceneCompositor();
+}
+
+void OverlayRenderer::setSceneCompositor(std::unique_ptr<ScenePictureCompositor> compositor) {
+    sceneCompositor_ = std::move(compositor);
+    sceneCompositorInitialized_ = false;
+    sceneCompositorReady_ = false;
+    if (textures_) {
+        initializeSceneCompositor();  // already initialised: the context is current now
+    }
+}
+
+void OverlayRenderer::initializeSceneCompositor() {
+    if (!sceneCompositor_ || sceneCompositorInitialized_ || !hasContext()) {
+        return;
+    }
+    sceneCompositorInitialized_ = true;
+    sceneCompositorReady_ = sceneCompositor_->initialize();
+}
+
+bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture) {
+    if (picture.scene) {
+        // Without a working compositor (never offered scenes, unless it was just replaced)
+        // the scene cannot be shown.
+        if (!sceneCompositorReady_ || picture.scene->size.isEmpty()) {
+            return false;
+        }
+        textures_->prepareDisplay(picture.scene->size);
+        return sceneCompositor_->composeInto(textures_->display(), picture.scene->size,
+                                             picture.scene);
+    }
+    textures_->setDisplay(picture.image);
+    return true;
 }
 
 bool OverlayRenderer::hasContext() const {
@@ -69,15 +103,13 @@ void OverlayRenderer::draw(const RenderTarget& target) {
 
     // Hand-over: the newest picture becomes the display picture and is backed up on the GPU.
     if (textures_) {
-        if (std::optional<QImage> picture = handOver_.takePending()) {
-            if (picture->isNull()) {
-                // The source withdrew its picture (it lost the desktop); until the next one
-                // arrives the backup stands in.
-                hasDisplayPicture_ = false;
-            } else {
-                textures_->setDisplay(*picture);
+        initializeSceneCompositor();
+        if (std::optional<DesktopPicture> picture = handOver_.takePending()) {
+            // A null picture: the source withdrew its picture (it lost the desktop). Until the
+            // next one arrives the backup stands in, as it does for one that cannot be shown.
+            hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture);
+            if (hasDisplayPicture_) {
                 textures_->copyDisplayToPersistent();
-                hasDisplayPicture_ = true;
             }
         }
     }

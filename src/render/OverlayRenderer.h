@@ -16,10 +16,15 @@ namespace glimmora {
 class AppState;
 class GlPipeline;
 class PictureTextures;
+class ScenePictureCompositor;
 
 /// The draw loop's brain, shared by the overlay window and offline rendering: it takes the
 /// newest picture from the hand-over, keeps the GPU backup copy, builds the frame's parameter
 /// blocks from the settings and the tracker readings, and draws one quad into a render target.
+///
+/// A picture is either uploaded (pixels) or, for a scene of the zero-copy capture, composed on
+/// the GPU into the display texture by the scene compositor; everything after that (backup
+/// copy, effects, report) is the same for both. Without a compositor scenes are dropped.
 ///
 /// It follows `isOverlayEnabled` (paused while off) and switches focus mode on when gaze
 /// tracking starts. Every failed draw step prints its line and skips the frame. Main thread
@@ -33,8 +38,17 @@ public:
     OverlayRenderer& operator=(const OverlayRenderer&) = delete;
     ~OverlayRenderer();
 
-    /// Creates the GPU objects once. Failures leave them missing; draws then say so.
+    /// Creates the GPU objects once, the scene compositor's included. Failures leave them
+    /// missing; draws then say so.
     void initialize();
+
+    /// Main thread. Gives the renderer the compositor that draws scenes (it owns it and
+    /// destroys it with the renderer, context current). Set before initialize(), or it is
+    /// initialised at the next draw.
+    void setSceneCompositor(std::unique_ptr<ScenePictureCompositor> compositor);
+    /// Whether scenes can be drawn: a compositor is set and initialised in this context. The
+    /// capture asks this before it offers scenes instead of pictures.
+    bool canComposeScenes() const { return sceneCompositorReady_; }
 
     /// One frame into `target`.
     void draw(const RenderTarget& target);
@@ -58,6 +72,9 @@ public:
 private:
     bool hasContext() const;
     void reportDraws(double now);
+    void initializeSceneCompositor();
+    /// Makes `picture` the display picture; false when it could not be shown.
+    bool takeDisplayPicture(const DesktopPicture& picture);
 
     AppState& settings_;
     std::function<double()> clock_;
@@ -67,6 +84,9 @@ private:
     RendererState state_;
     std::unique_ptr<GlPipeline> pipeline_;
     std::unique_ptr<PictureTextures> textures_;
+    std::unique_ptr<ScenePictureCompositor> sceneCompositor_;
+    bool sceneCompositorInitialized_ = false;
+    bool sceneCompositorReady_ = false;
     bool hasDisplayPicture_ = false;
     bool paused_ = false;
     int drawCount_ = 0;

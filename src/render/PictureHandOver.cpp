@@ -2,8 +2,8 @@
 
 namespace glimmora {
 
-void PictureHandOver::submit(QImage picture) {
-    std::optional<QImage> replaced;  // released outside the lock
+void PictureHandOver::submit(DesktopPicture picture) {
+    std::optional<DesktopPicture> replaced;  // released outside the lock
     {
         const std::lock_guard lock(mutex_);
         if (pending_) {
@@ -13,7 +13,7 @@ void PictureHandOver::submit(QImage picture) {
     }
 }
 
-std::optional<QImage> PictureHandOver::takePending() {
+std::optional<DesktopPicture> PictureHandOver::takePending() {
     const std::lock_guard lock(mutex_);
     return std::exchange(pending_, std::nullopt);
 }

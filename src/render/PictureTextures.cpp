@@ -54,6 +54,15 @@ void PictureTextures::setDisplay(const QImage& source) {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
+void PictureTextures::prepareDisplay(QSize size) {
+    if (display_ != 0 && size == displaySize_) {
+        return;
+    }
+    glDeleteTextures(1, &display_);
+    display_ = newTexture(size, nullptr, 0);
+    displaySize_ = size;
+}
+
 void PictureTextures::copyDisplayToPersistent() {
     if (display_ == 0) {
         return;

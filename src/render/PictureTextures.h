@@ -7,8 +7,9 @@ namespace glimmora {
 
 /// The two GPU pictures of the draw loop: the display texture, which receives each new picture,
 /// and the persistent texture, a GPU-side backup copy that the draw falls back to when it has
-/// no display picture. Textures are reused while the picture size stays the same. Needs a
-/// current OpenGL context for every call, destruction included.
+/// no display picture. Both hold pictures top row first (row 0 is the picture's top) in 8-bit
+/// RGBA. Textures are reused while the picture size stays the same. Needs a current OpenGL
+/// context for every call, destruction included.
 class PictureTextures {
 public:
     PictureTextures() = default;
@@ -18,6 +19,9 @@ public:
 
     /// Uploads `picture` into the display texture.
     void setDisplay(const QImage& picture);
+    /// Makes the display texture `size` without filling it, for a picture drawn into it on the
+    /// GPU (a composed scene). Its contents are kept when the size did not change.
+    void prepareDisplay(QSize size);
     /// Copies the display texture into the persistent one on the GPU (no read-back, no wait),
     /// replacing the persistent texture first when its size differs.
     void copyDisplayToPersistent();

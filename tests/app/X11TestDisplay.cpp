@@ -4,6 +4,7 @@
 #include <xcb/xtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -32,6 +33,15 @@ X11TestDisplay::X11TestDisplay(const std::string& display) {
     }
     screen_ = it.data;
     root_ = screen_->root;
+    for (auto depth = xcb_screen_allowed_depths_iterator(screen_); depth.rem;
+         xcb_depth_next(&depth)) {
+        for (auto visual = xcb_depth_visuals_iterator(depth.data); visual.rem;
+             xcb_visualtype_next(&visual)) {
+            if (visual.data->visual_id == screen_->root_visual) {
+                rootVisual_ = visual.data;
+            }
+        }
+    }
 }
 
 X11TestDisplay::~X11TestDisplay() {
@@ -57,6 +67,63 @@ xcb_window_t X11TestDisplay::createWindow(RootRect rect, bool overrideRedirect,
 void X11TestDisplay::map(xcb_window_t window) {
     xcb_map_window(connection_, window);
     flush();
+}
+
+void X11TestDisplay::unmap(xcb_window_t window) {
+    xcb_unmap_window(connection_, window);
+    flush();
+}
+
+void X11TestDisplay::destroy(xcb_window_t window) {
+    xcb_destroy_window(connection_, window);
+    flush();
+}
+
+void X11TestDisplay::resize(xcb_window_t window, int width, int height) {
+    const std::uint32_t size[] = {static_cast<std::uint32_t>(width),
+                                  static_cast<std::uint32_t>(height)};
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         size);
+    flush();
+}
+
+void X11TestDisplay::minimise(xcb_window_t window) {
+    constexpr std::uint32_t kIconicState = 3;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("WM_CHANGE_STATE");
+    message.data.data32[0] = kIconicState;
+    xcb_send_event(connection_, 0, root_,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    flush();
+}
+
+void X11TestDisplay::setBackground(xcb_window_t window, Rgb colour) {
+    const std::uint32_t pixel = pixelOf(colour);
+    xcb_change_window_attributes(connection_, window, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(connection_, 0, window, 0, 0, 0, 0);
+    flush();
+}
+
+void X11TestDisplay::setWallpaper(Rgb colour) {
+    // A tile: the desktop repeats it, and it still fits after the screen changes size.
+    constexpr std::uint16_t kTile = 16;
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root_, kTile, kTile);
+    const xcb_gcontext_t gc = xcb_generate_id(connection_);
+    const std::uint32_t foreground = pixelOf(colour);
+    xcb_create_gc(connection_, gc, pixmap, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t all{0, 0, kTile, kTile};
+    xcb_poly_fill_rectangle(connection_, pixmap, gc, 1, &all);
+    xcb_free_gc(connection_, gc);
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom("_XROOTPMAP_ID"),
+                        XCB_ATOM_PIXMAP, 32, 1, &pixmap);
+    xcb_change_window_attributes(connection_, root_, XCB_CW_BACK_PIXMAP, &pixmap);
+    xcb_clear_area(connection_, 0, root_, 0, 0, 0, 0);
+    sync();
 }
 
 void X11TestDisplay::raise(xcb_window_t window) {
@@ -165,6 +232,37 @@ RootRect X11TestDisplay::rootGeometry(xcb_window_t window) {
     return {translated->dst_x, translated->dst_y, geometry->width, geometry->height};
 }
 
+RootRect X11TestDisplay::rootSize() {
+    return rootGeometry(root_);
+}
+
+ScreenShot X11TestDisplay::screenShot() {
+    const RootRect size = rootSize();
+    const auto image =
+        own(xcb_get_image_reply(connection_,
+                                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0,
+                                              static_cast<std::uint16_t>(size.width),
+                                              static_cast<std::uint16_t>(size.height), ~0u),
+                                nullptr));
+    const auto* setup = xcb_get_setup(connection_);
+    // Xvfb's 24-bit screens keep a pixel in 32 bits, in the machine's byte order.
+    const std::size_t count = static_cast<std::size_t>(size.width) * size.height;
+    if (!image || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
+        static_cast<std::size_t>(xcb_get_image_data_length(image.get())) != count * 4) {
+        return {};
+    }
+    ScreenShot shot{size.width, size.height, {}};
+    shot.pixels.reserve(count);
+    const std::uint8_t* data = xcb_get_image_data(image.get());
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t pixel =
+            std::uint32_t{data[4 * i]} | std::uint32_t{data[4 * i + 1]} << 8 |
+            std::uint32_t{data[4 * i + 2]} << 16 | std::uint32_t{data[4 * i + 3]} << 24;
+        shot.pixels.push_back(colourOf(pixel));
+    }
+    return shot;
+}
+
 bool X11TestDisplay::isOverrideRedirect(xcb_window_t window) {
     const auto attributes = own(xcb_get_window_attributes_reply(
         connection_, xcb_get_window_attributes(connection_, window), nullptr));
@@ -205,6 +303,32 @@ void X11TestDisplay::click(int x, int y) {
     flush();
 }
 
+std::uint32_t X11TestDisplay::pixelOf(Rgb colour) const {
+    if (!rootVisual_) {
+        return 0;
+    }
+    const auto channel = [](int value, std::uint32_t mask) {
+        const std::uint32_t largest = mask >> std::countr_zero(mask);
+        return (static_cast<std::uint32_t>(value) * largest + 127) / 255 << std::countr_zero(mask);
+    };
+    return channel(colour.red, rootVisual_->red_mask) |
+           channel(colour.green, rootVisual_->green_mask) |
+           channel(colour.blue, rootVisual_->blue_mask);
+}
+
+Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
+    if (!rootVisual_) {
+        return {};
+    }
+    const auto channel = [pixel](std::uint32_t mask) {
+        const std::uint32_t largest = mask >> std::countr_zero(mask);
+        return static_cast<int>((((pixel & mask) >> std::countr_zero(mask)) * 255 + largest / 2) /
+                                largest);
+    };
+    return {channel(rootVisual_->red_mask), channel(rootVisual_->green_mask),
+            channel(rootVisual_->blue_mask)};
+}
+
 void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent) {
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
         const auto owned = own(event);
@@ -212,8 +336,21 @@ void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_even
     }
 }
 
+bool isNear(Rgb actual, Rgb expected, int tolerance) {
+    return std::abs(actual.red - expected.red) <= tolerance &&
+           std::abs(actual.green - expected.green) <= tolerance &&
+           std::abs(actual.blue - expected.blue) <= tolerance;
+}
+
+Rgb ScreenShot::at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+        return {};
+    }
+    return pixels[static_cast<std::size_t>(y) * width + x];
+}
+
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-               const std::function<void()>& pump) {
+               const std::function<void()>& pump, std::chrono::milliseconds interval) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (pump) {
@@ -225,7 +362,7 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(interval);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,32 @@ struct RootRect {
     int width = 0;
     int height = 0;
     bool operator==(const RootRect&) const = default;
+};
+
+/// A colour, 0 to 255 per channel.
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, Rgb colour) {
+    return out << "rgb(" << colour.red << ", " << colour.green << ", " << colour.blue << ")";
+}
+
+/// Whether each channel of `actual` is within `tolerance` of `expected`.
+bool isNear(Rgb actual, Rgb expected, int tolerance);
+
+/// What the screen showed at one moment: the root window's pixels, which include every
+/// window on it (an overlay too).
+struct ScreenShot {
+    int width = 0;
+    int height = 0;
+    std::vector<Rgb> pixels;  // row by row
+
+    /// The pixel at (x, y), black outside the picture.
+    Rgb at(int x, int y) const;
 };
 
 /// The test's own X client: makes windows, inspects the stacking order and window attributes,
@@ -38,7 +65,18 @@ public:
     xcb_window_t createWindow(RootRect rect, bool overrideRedirect = false,
                               std::uint32_t eventMask = 0, xcb_window_t parent = XCB_NONE);
     void map(xcb_window_t window);
+    void unmap(xcb_window_t window);
+    void destroy(xcb_window_t window);
     void raise(xcb_window_t window);
+    /// Asks for a new size; a window manager may adjust it.
+    void resize(xcb_window_t window, int width, int height);
+    /// Asks the window manager to minimise a client window (ICCCM WM_CHANGE_STATE, Iconic).
+    void minimise(xcb_window_t window);
+    /// Fills the window's background with `colour` and repaints it.
+    void setBackground(xcb_window_t window, Rgb colour);
+    /// Makes a wallpaper of one colour and publishes it the way desktop tools do: as the
+    /// root's background and as _XROOTPMAP_ID. The pixmap lives as long as this connection.
+    void setWallpaper(Rgb colour);
     void flush();
     /// Waits until the server has handled every request sent so far.
     void sync();
@@ -62,6 +100,10 @@ public:
     void deleteProperty(xcb_window_t window, const std::string& name);
 
     RootRect rootGeometry(xcb_window_t window);
+    /// The root window's size, which follows RandR screen size changes.
+    RootRect rootSize();
+    /// The whole screen as it is now (GetImage of the root window).
+    ScreenShot screenShot();
     bool isOverrideRedirect(xcb_window_t window);
     bool isViewable(xcb_window_t window);
     /// Rectangles of the window's input region (SHAPE input kind); nothing if it cannot tell.
@@ -77,14 +119,20 @@ public:
     void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
 
 private:
+    /// The root visual's pixel value of `colour` (a TrueColor visual).
+    std::uint32_t pixelOf(Rgb colour) const;
+    Rgb colourOf(std::uint32_t pixel) const;
+
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     xcb_window_t root_ = 0;
+    const xcb_visualtype_t* rootVisual_ = nullptr;
 };
 
-/// Polls `condition` every few milliseconds, running `pump` before each poll, until it holds
-/// or `timeout` passes; returns whether it held.
+/// Polls `condition` every `interval`, running `pump` before each poll, until it holds or
+/// `timeout` passes; returns whether it held.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-               const std::function<void()>& pump = {});
+               const std::function<void()>& pump = {},
+               std::chrono::milliseconds interval = std::chrono::milliseconds(5));
 
 }  // namespace glimmora::test

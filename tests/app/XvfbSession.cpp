@@ -100,7 +100,8 @@ bool XvfbSession::startWindowManager() {
     X11TestDisplay x(display_);
     const auto deadline = std::chrono::steady_clock::now() + kWindowManagerStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (x.isConnected() && x.cardinal(x.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW)) {
+        if (x.isConnected() && x.cardinal(x.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW) &&
+            showsNewWindows(x, deadline)) {
             return true;
         }
         if (!windowManager_->isRunning()) {
@@ -109,6 +110,26 @@ bool XvfbSession::startWindowManager() {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     failure_ = "openbox did not start (is it installed?)";
+    return false;
+}
+
+bool XvfbSession::showsNewWindows(X11TestDisplay& x,
+                                  std::chrono::steady_clock::time_point deadline) {
+    // openbox announces itself before it is done starting, and a window mapped in between
+    // stays unshown for good: a window that it frames and shows tells that it is ready. Each
+    // try gets a fresh window.
+    constexpr auto kTry = std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < deadline && windowManager_->isRunning()) {
+        const xcb_window_t probe = x.createWindow({0, 0, 10, 10});
+        x.map(probe);
+        const bool shown =
+            waitUntil([&] { return x.topLevelOf(probe) != probe && x.isViewable(probe); }, kTry);
+        x.destroy(probe);
+        x.sync();
+        if (shown) {
+            return true;
+        }
+    }
     return false;
 }
 

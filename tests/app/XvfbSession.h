@@ -9,6 +9,8 @@
 
 namespace glimmora::test {
 
+class X11TestDisplay;
+
 /// A private X server for one test: Xvfb on a display number it picks itself (so tests run in
 /// parallel), with GLX and Composite, its one output made the RandR primary, and optionally
 /// openbox as a reparenting window manager. Everything it started is stopped, and its
@@ -42,6 +44,8 @@ public:
 private:
     bool startServer(const Options& options);
     bool startWindowManager();
+    /// Whether the window manager frames and shows a window mapped now (before `deadline`).
+    bool showsNewWindows(X11TestDisplay& x, std::chrono::steady_clock::time_point deadline);
 
     std::string directory_;
     std::string display_;

@@ -270,10 +270,41 @@ TEST_F(CaptureStreamTest, PictureTooSoonIsHeldBackUntilTheNextSampleNotLost) {
     service.deliver(CaptureSample{});
     const auto shown = handOver.takePending();
     ASSERT_TRUE(shown.has_value());
-    EXPECT_EQ(*shown, last) << "the newest held picture, not an older one";
+    EXPECT_EQ(shown->image, last) << "the newest held picture, not an older one";
     advanceTo(1.1);
     service.deliver(CaptureSample{});
     EXPECT_FALSE(converted()) << "nothing is held any more";
+}
+
+TEST_F(CaptureStreamTest, ScenesGoToTheHandOverLikePicturesHeldBackWhenTooSoon) {
+    startCapturing();
+    auto scene = [](int width) {
+        auto made = std::make_shared<DesktopScene>();
+        made->size = QSize(width, 4);
+        return std::shared_ptr<const DesktopScene>(std::move(made));
+    };
+    advanceTo(0.6);
+    const auto first = scene(1);
+    service.deliver(CaptureSample{QImage(), first});
+    std::optional<DesktopPicture> shown = handOver.takePending();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->scene, first);
+    EXPECT_TRUE(shown->image.isNull());
+
+    advanceTo(0.605);  // too soon: held back, then replaced by a newer one
+    auto second = scene(2);
+    const std::weak_ptr<const DesktopScene> replaced = second;
+    service.deliver(CaptureSample{QImage(), std::move(second)});
+    const auto newest = scene(3);
+    service.deliver(CaptureSample{QImage(), newest});
+    EXPECT_FALSE(converted());
+    EXPECT_TRUE(replaced.expired()) << "a replaced scene lets go of its pixmaps at once";
+    advanceTo(0.7);
+    service.deliver(CaptureSample{});
+    shown = handOver.takePending();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->scene, newest);
+    EXPECT_EQ(newest.use_count(), 2) << "the held scene was given up, not kept";
 }
 
 TEST_F(CaptureStreamTest, ReportsTheFirstSampleThenAfterMoreThanFiveSeconds) {

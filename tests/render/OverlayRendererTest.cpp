@@ -10,6 +10,7 @@
 #include "platform/gl/GlApi.h"
 #include "render/OffscreenTarget.h"
 #include "render/PictureTextures.h"
+#include "render/ScenePictureCompositor.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 
@@ -21,6 +22,57 @@ QImage solid(QSize size, QRgb colour) {
     image.fill(colour);
     return image;
 }
+
+std::shared_ptr<const DesktopScene> sceneOf(QSize size) {
+    auto scene = std::make_shared<DesktopScene>();
+    scene->size = size;
+    return scene;
+}
+
+/// Composes every scene as one solid colour, drawn into the texture it is given.
+class FakeSceneCompositor final : public ScenePictureCompositor {
+public:
+    struct Record {
+        bool canInitialize = true;
+        bool composes = true;
+        QRgb colour = qRgb(0, 0, 0);
+        int initializations = 0;
+        unsigned lastTexture = 0;
+        QSize lastSize;
+        std::shared_ptr<const DesktopScene> lastScene;
+    };
+    explicit FakeSceneCompositor(std::shared_ptr<Record> record) : record_(std::move(record)) {}
+
+    bool initialize() override {
+        ++record_->initializations;
+        return record_->canInitialize;
+    }
+    bool composeInto(unsigned texture, QSize size,
+                     const std::shared_ptr<const DesktopScene>& scene) override {
+        record_->lastTexture = texture;
+        record_->lastSize = size;
+        record_->lastScene = scene;
+        if (!record_->composes) {
+            return false;
+        }
+        GLint previous = 0;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+        GLuint framebuffer = 0;
+        glGenFramebuffers(1, &framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        glViewport(0, 0, size.width(), size.height());
+        glClearColor(qRed(record_->colour) / 255.0f, qGreen(record_->colour) / 255.0f,
+                     qBlue(record_->colour) / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+        glDeleteFramebuffers(1, &framebuffer);
+        return true;
+    }
+
+private:
+    std::shared_ptr<Record> record_;
+};
 
 class OverlayRendererTest : public ::testing::Test {
 protected:
@@ -173,6 +225,72 @@ TEST_F(OverlayRendererTest, FallsBackToTheBackupWhenThePictureIsWithdrawn) {
     renderer->handOver().submit(solid({16, 12}, qRgb(5, 5, 5)));
     now_ += 0.016;
     EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+}
+
+TEST_F(OverlayRendererTest, ComposesASceneIntoTheDisplayPictureAndBacksItUp) {
+    auto record = std::make_shared<FakeSceneCompositor::Record>();
+    record->colour = qRgb(30, 160, 90);
+    auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
+    renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
+    EXPECT_FALSE(renderer->canComposeScenes()) << "not before its context is there";
+    renderer->initialize();
+    EXPECT_TRUE(renderer->canComposeScenes());
+    EXPECT_EQ(record->initializations, 1);
+
+    OffscreenTarget target({16, 12});
+    const auto scene = sceneOf({16, 12});
+    renderer->handOver().submit(DesktopPicture{QImage(), scene});
+    drawCapturingOutput(*renderer, target.target());
+    EXPECT_EQ(record->lastScene, scene);
+    EXPECT_EQ(record->lastTexture, renderer->textures()->display());
+    EXPECT_EQ(record->lastSize, QSize(16, 12));
+    EXPECT_EQ(renderer->textures()->displaySize(), QSize(16, 12));
+    EXPECT_EQ(target.read().pixel(8, 6), record->colour);
+
+    // The backup holds the composed picture too.
+    renderer->handOver().submit(QImage());
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "🔄 Using persistent texture backup\n");
+    EXPECT_EQ(target.read().pixel(8, 6), record->colour);
+}
+
+TEST_F(OverlayRendererTest, ShowsNoSceneWithoutAWorkingCompositor) {
+    auto renderer = makeRenderer();
+    EXPECT_FALSE(renderer->canComposeScenes());
+    OffscreenTarget target({8, 8});
+    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({8, 8})});
+    drawCapturingOutput(*renderer, target.target());  // the first frame reports
+    now_ += 0.016;
+    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({8, 8})});
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "⚠️ No texture available for drawing!\n");
+
+    auto record = std::make_shared<FakeSceneCompositor::Record>();
+    record->canInitialize = false;
+    renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
+    EXPECT_EQ(record->initializations, 1) << "set after initialize(): made ready at once";
+    EXPECT_FALSE(renderer->canComposeScenes());
+    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({8, 8})});
+    now_ += 0.016;
+    drawCapturingOutput(*renderer, target.target());
+    EXPECT_EQ(record->lastScene, nullptr) << "a compositor that failed is never asked";
+}
+
+TEST_F(OverlayRendererTest, AFailedCompositionFallsBackToTheBackup) {
+    auto record = std::make_shared<FakeSceneCompositor::Record>();
+    auto renderer = makeRenderer();
+    renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
+    OffscreenTarget target({16, 12});
+    renderer->handOver().submit(solid({16, 12}, qRgb(200, 10, 10)));
+    drawCapturingOutput(*renderer, target.target());
+
+    record->composes = false;
+    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({16, 12})});
+    now_ += 0.016;
+    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
+              "🔄 Using persistent texture backup\n");
+    EXPECT_EQ(target.read().pixel(8, 6), qRgb(200, 10, 10)) << "the last picture shown";
 }
 
 TEST_F(OverlayRendererTest, SkipsFramesItCannotDrawWithTheirLine) {

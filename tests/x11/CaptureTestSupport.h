@@ -4,6 +4,7 @@
 #include <QImage>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -50,16 +51,21 @@ inline quint32 pixelAt(const QImage& picture, int x, int y) {
     return reinterpret_cast<const quint32*>(picture.constScanLine(y))[x];
 }
 
-/// Keeps what a stream delivers, for the test thread to look at.
+/// Keeps what a stream delivers, for the test thread to look at. Scenes of a zero-copy stream
+/// count as pictures; the newest is kept (and with it the pixmaps it names).
 class RecordingDelegate final : public CaptureStreamDelegate {
 public:
     void didOutputSample(const CaptureSample& sample) override {
         const std::lock_guard lock(mutex_);
-        if (sample.picture.isNull()) {
+        if (!sample.hasPicture()) {
             ++signsOfLife_;
             return;
         }
-        latest_ = sample.picture.copy();  // the stream's own picture goes back to it at once
+        if (sample.scene) {
+            latestScene_ = sample.scene;
+        } else {
+            latest_ = sample.picture.copy();  // the stream's own picture goes back to it at once
+        }
         pictureTimes_.push_back(std::chrono::steady_clock::now());
     }
     void didStopWithError(const QString& error) override {
@@ -80,6 +86,16 @@ public:
         const std::lock_guard lock(mutex_);
         return latest_;
     }
+    std::shared_ptr<const DesktopScene> latestScene() const {
+        const std::lock_guard lock(mutex_);
+        return latestScene_;
+    }
+    /// Lets go of the newest scene, so that only the test's own copies hold its pixmaps.
+    void forgetScene() {
+        std::shared_ptr<const DesktopScene> scene;
+        const std::lock_guard lock(mutex_);
+        scene = std::exchange(latestScene_, nullptr);
+    }
     std::vector<std::chrono::steady_clock::time_point> pictureTimes() const {
         const std::lock_guard lock(mutex_);
         return pictureTimes_;
@@ -87,6 +103,17 @@ public:
     std::optional<QString> stopError() const {
         const std::lock_guard lock(mutex_);
         return stopError_;
+    }
+
+    /// Waits until the newest scene satisfies `condition`.
+    bool waitForScene(const std::function<bool(const DesktopScene&)>& condition,
+                      std::chrono::milliseconds timeout = 3s) const {
+        return waitUntil(
+            [&] {
+                const std::shared_ptr<const DesktopScene> scene = latestScene();
+                return scene && condition(*scene);
+            },
+            timeout);
     }
 
     /// Waits until the newest picture satisfies `condition`.
@@ -103,6 +130,7 @@ public:
 private:
     mutable std::mutex mutex_;
     QImage latest_;
+    std::shared_ptr<const DesktopScene> latestScene_;
     std::vector<std::chrono::steady_clock::time_point> pictureTimes_;
     int signsOfLife_ = 0;
     std::optional<QString> stopError_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/x11/X11CaptureStream.h"
 #include "x11/CaptureTestSupport.h"
 #include "x11/TestDesktop.h"
 #include "x11/XvfbFixture.h"
@@ -115,6 +116,33 @@ TEST_F(X11CaptureServiceTest, MakesNoStreamOfAnEmptyDisplay) {
     QString error;
     EXPECT_EQ(service.makeStream({0, 0}, std::nullopt, {}, delegate, &error), nullptr);
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(X11CaptureServiceTest, TakesTheZeroCopyPathOnlyWhenPreferredAndScenesCanBeComposed) {
+    X11CaptureService service(QStringLiteral(":0"));
+    EXPECT_EQ(service.preferredPath(), CapturePath::ZeroCopy);
+    EXPECT_EQ(service.pathForNewStream(), CapturePath::Copying) << "nobody can compose scenes";
+    bool canCompose = false;
+    int asked = 0;
+    service.setZeroCopyAvailable([&] {
+        ++asked;
+        return canCompose;
+    });
+    EXPECT_EQ(service.pathForNewStream(), CapturePath::Copying);
+    canCompose = true;
+    EXPECT_EQ(service.pathForNewStream(), CapturePath::ZeroCopy);
+    EXPECT_EQ(asked, 2) << "asked anew for every stream";
+
+    RecordingDelegate delegate;
+    QString error;
+    auto stream = service.makeStream({640, 480}, std::nullopt, {}, delegate, &error);
+    ASSERT_NE(dynamic_cast<X11CaptureStream*>(stream.get()), nullptr);
+    EXPECT_EQ(static_cast<X11CaptureStream&>(*stream).path(), CapturePath::ZeroCopy);
+
+    service.setPreferredPath(CapturePath::Copying);
+    EXPECT_EQ(service.pathForNewStream(), CapturePath::Copying) << "forced";
+    stream = service.makeStream({640, 480}, std::nullopt, {}, delegate, &error);
+    EXPECT_EQ(static_cast<X11CaptureStream&>(*stream).path(), CapturePath::Copying);
 }
 
 }  // namespace

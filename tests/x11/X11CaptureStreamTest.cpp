@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QThread>
+#include <atomic>
 #include <memory>
 
 #include "platform/x11/Wallpaper.h"
@@ -215,6 +216,58 @@ TEST_F(X11CaptureStreamTest, ShowsTranslucentWindowsAsOpaque) {
     EXPECT_TRUE(waitForPixel({100, 100}, kBlue));
 }
 
+TEST_F(X11CaptureStreamTest, ZeroCopyStreamDescribesTheDesktopInsteadOfPaintingIt) {
+    const xcb_pixmap_t tile = desktop_->createPixmap(QSize(64, 48), kGreen);
+    desktop_->setWallpaper("_XROOTPMAP_ID", tile);
+    const xcb_window_t below = desktop_->createWindow(QRect(100, 50, 200, 100), kRed);
+    const xcb_window_t above =
+        desktop_->createWindow(QRect(150, 80, 100, 100), kBlue, true, 3, kYellow);
+    const xcb_window_t overlay = desktop_->createWindow(QRect(0, 0, 50, 50), kYellow);
+    desktop_->createWindow(QRect(700, 10, 50, 50), kRed);  // off the monitor
+    service_.setZeroCopyAvailable([] { return true; });
+    startStream(overlay);
+    ASSERT_TRUE(
+        delegate_.waitForScene([](const DesktopScene& scene) { return scene.layers.size() == 2; }));
+    EXPECT_TRUE(delegate_.latestPicture().isNull()) << "no pixels are read";
+
+    std::shared_ptr<const DesktopScene> scene = delegate_.latestScene();
+    EXPECT_EQ(scene->size, QSize(640, 480));
+    ASSERT_TRUE(scene->wallpaper.has_value());
+    EXPECT_EQ(scene->wallpaper->pixmap, tile);
+    EXPECT_EQ(scene->wallpaper->size, QSize(64, 48));
+    EXPECT_EQ(scene->wallpaper->origin, QPoint(0, 0));
+    EXPECT_EQ(scene->layers[0].window, below);
+    EXPECT_EQ(scene->layers[0].rect, QRect(100, 50, 200, 100));
+    EXPECT_EQ(scene->layers[0].depth, 24);
+    EXPECT_EQ(scene->layers[1].window, above);
+    EXPECT_EQ(scene->layers[1].rect, QRect(150, 80, 100, 100)) << "border included";
+    for (const SceneLayer& layer : scene->layers) {
+        EXPECT_NE(layer.pixmap, 0u);
+        EXPECT_NE(layer.pixmap, layer.window) << "the window's named pixmap, not the window";
+    }
+
+    // Drawing moves the version of the window drawn into only.
+    const SceneLayer before = scene->layers[0];
+    const SceneLayer untouched = scene->layers[1];
+    desktop_->fill(below, QRect(0, 0, 10, 10), kGreen);
+    ASSERT_TRUE(delegate_.waitForScene([&](const DesktopScene& next) {
+        return next.layers.size() == 2 && next.layers[0].contentVersion != before.contentVersion;
+    }));
+    scene = delegate_.latestScene();
+    EXPECT_EQ(scene->layers[0].pixmap, before.pixmap) << "drawing names no new pixmap";
+    EXPECT_EQ(scene->layers[1], untouched);
+
+    desktop_->raise(below);
+    EXPECT_TRUE(delegate_.waitForScene([&](const DesktopScene& next) {
+        return next.layers.size() == 2 && next.layers.back().window == below;
+    })) << "restacking reorders the layers";
+    desktop_->resize(above, QSize(40, 40));
+    EXPECT_TRUE(delegate_.waitForScene([&](const DesktopScene& next) {
+        return next.layers.size() == 2 && next.layers.front().rect == QRect(150, 80, 46, 46) &&
+               next.layers.front().pixmap != untouched.pixmap;
+    })) << "a resize names a new pixmap";
+}
+
 TEST_F(X11CaptureStreamTest, StillDesktopSendsSignsOfLifeAndNoFurtherPictures) {
     desktop_->createWindow(QRect(100, 100, 50, 50), kRed);
     startStream();
@@ -255,6 +308,35 @@ TEST_F(X11CaptureStreamTest, SpacesPicturesByTheMinimumInterval) {
     const auto times = delegate_.pictureTimes();
     for (size_t i = 1; i < times.size(); ++i) {
         EXPECT_GE(times[i] - times[i - 1], 80ms) << "between pictures " << i - 1 << " and " << i;
+    }
+}
+
+TEST_F(X11CaptureStreamTest, TheFirstPictureWaitsUntilTheOwnerHeardOfTheStart) {
+    // An owner takes no picture from a stream it does not know to run yet; on a still desktop a
+    // first picture lost that way would stay the only one.
+    class OrderDelegate final : public CaptureStreamDelegate {
+    public:
+        std::atomic<bool> started{false};
+        std::atomic<int> early{0};
+        std::atomic<int> pictures{0};
+        void didOutputSample(const CaptureSample& sample) override {
+            if (sample.hasPicture()) {
+                (started ? pictures : early)++;
+            }
+        }
+        void didStopWithError(const QString&) override {}
+    };
+    desktop_->createWindow(QRect(10, 10, 50, 50), kRed);
+    for (const bool zeroCopy : {false, true}) {
+        SCOPED_TRACE(zeroCopy ? "zero-copy" : "copying");
+        service_.setZeroCopyAvailable([zeroCopy] { return zeroCopy; });
+        OrderDelegate order;
+        QString error;
+        auto stream = service_.makeStream({640, 480}, std::nullopt, {}, order, &error);
+        ASSERT_NE(stream, nullptr) << error.toStdString();
+        stream->start([&order](std::optional<QString>) { order.started = true; });
+        ASSERT_TRUE(waitUntil([&] { return order.pictures > 0; }));
+        EXPECT_EQ(order.early, 0);
     }
 }
 

@@ -144,7 +144,7 @@ void CpuCompositor::planReads(QRegion& changed) {
         const int stride = image.size.width();
         auto addRead = [&](const QRect& area) {
             reads_.push_back(
-                {window.pixmap, area,
+                {window.pixmap.id(), area,
                  image.pixels.data() + static_cast<ptrdiff_t>(area.y()) * stride + area.x(),
                  stride});
             readOwners_.push_back(window.id);

@@ -62,6 +62,16 @@ void DeliveryControl::shutDownConnection() {
     }
 }
 
+void DeliveryControl::markStartReported() {
+    const std::lock_guard lock(mutex_);
+    startReported_ = true;
+}
+
+bool DeliveryControl::isStartReported() const {
+    const std::lock_guard lock(mutex_);
+    return startReported_;
+}
+
 void DeliveryControl::markFinished() {
     {
         const std::lock_guard lock(mutex_);

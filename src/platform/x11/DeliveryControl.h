@@ -41,6 +41,12 @@ public:
     /// Shuts the X socket down: every wait on the server returns with a connection error.
     void shutDownConnection();
 
+    /// The owner has heard that the stream started (its completion ran). Pictures wait for
+    /// this: the owner ignores samples of a stream it does not know to run yet, and on a still
+    /// desktop a first picture lost that way would not be followed by another.
+    void markStartReported();
+    bool isStartReported() const;
+
     /// The delivery thread is about to end.
     void markFinished();
     /// Whether markFinished() came within `timeout`.
@@ -51,6 +57,7 @@ private:
     std::condition_variable finishedChanged_;
     bool stopRequested_ = false;
     bool finished_ = false;
+    bool startReported_ = false;
     int connectionDescriptor_ = -1;
     std::optional<OwnWindowsAnswer> ownWindows_;
     int wakeDescriptor_ = -1;

@@ -12,6 +12,7 @@
 #include "platform/x11/DeliveryControl.h"
 #include "platform/x11/PicturePool.h"
 #include "platform/x11/PrimaryMonitor.h"
+#include "platform/x11/SceneBuilder.h"
 #include "platform/x11/ShmImageReader.h"
 #include "platform/x11/WindowTracker.h"
 #include "platform/x11/X11Display.h"
@@ -59,6 +60,7 @@ void DeliveryLoop::run(const std::function<void(std::optional<QString> error)>& 
     }
     // Everything that speaks to the server goes before the connection; the socket is
     // withdrawn from stop() before it closes.
+    sceneBuilder_.reset();
     pool_.reset();
     compositor_.reset();
     tracker_.reset();
@@ -69,7 +71,7 @@ void DeliveryLoop::run(const std::function<void(std::optional<QString> error)>& 
 
 std::optional<QString> DeliveryLoop::prepare() {
     QString error;
-    display_ = X11Display::open(setup_.displayName, &error);
+    display_ = std::shared_ptr<X11Display>(X11Display::open(setup_.displayName, &error));
     if (!display_) {
         return error;
     }
@@ -80,22 +82,28 @@ std::optional<QString> DeliveryLoop::prepare() {
     const QRect monitor = primaryMonitorRect(display_->connection(), display_->screen());
     const QRect capture(monitor.topLeft(),
                         setup_.pictureSize.isEmpty() ? monitor.size() : setup_.pictureSize);
-    reader_ =
-        ShmImageReader::create(display_->connection(),
-                               static_cast<size_t>(capture.width()) * capture.height() * 4, &error);
-    if (!reader_) {
-        return error;
+    const bool copying = setup_.path == CapturePath::Copying;
+    if (copying) {
+        reader_ = ShmImageReader::create(
+            display_->connection(), static_cast<size_t>(capture.width()) * capture.height() * 4,
+            &error);
+        if (!reader_) {
+            return error;
+        }
     }
     const X11Display& display = *display_;
     tracker_ = std::make_unique<WindowTracker>(
-        display_->connection(), display_->root(), display_->damageEventBase(),
-        [&display](uint8_t depth) { return display.isCopyableDepth(depth); });
+        display_, [&display](uint8_t depth) { return display.isCopyableDepth(depth); });
     if (std::optional<QString> failed = tracker_->start()) {
         return failed;
     }
     classify(setup_.ownWindows, tracker_->lastSerial());
-    compositor_ = std::make_unique<CpuCompositor>(*display_, *tracker_, *reader_, capture);
-    pool_ = std::make_unique<PicturePool>(capture.size(), std::max(setup_.pictureCount, 2));
+    if (copying) {
+        compositor_ = std::make_unique<CpuCompositor>(*display_, *tracker_, *reader_, capture);
+        pool_ = std::make_unique<PicturePool>(capture.size(), std::max(setup_.pictureCount, 2));
+    } else {
+        sceneBuilder_ = std::make_unique<SceneBuilder>(display_, *tracker_, capture);
+    }
     xcb_flush(display_->connection());
     return std::nullopt;
 }
@@ -122,7 +130,7 @@ void DeliveryLoop::deliverUntilStopped() {
             classify(setup_.ownWindows, answer->upTo);
         }
         classifyNewWindows(now);
-        if ((pictureOwed_ || tracker_->hasPendingChanges()) && now - lastUpdate_ >= interval_) {
+        if (isPictureDue() && now - lastUpdate_ >= interval_) {
             lastUpdate_ = now;
             producePicture();
             now = Clock::now();
@@ -136,6 +144,11 @@ void DeliveryLoop::deliverUntilStopped() {
         }
         waitForWork(now);
     }
+}
+
+bool DeliveryLoop::isPictureDue() const {
+    // Until the owner has heard of the start, changes only accumulate (see DeliveryControl).
+    return (pictureOwed_ || tracker_->hasPendingChanges()) && control_.isStartReported();
 }
 
 void DeliveryLoop::handle(xcb_generic_event_t* event) {
@@ -171,6 +184,10 @@ void DeliveryLoop::classify(const std::vector<quint32>& ownWindows, quint64 upTo
 }
 
 void DeliveryLoop::producePicture() {
+    if (sceneBuilder_) {
+        produceScene();
+        return;
+    }
     const QRegion changed = compositor_->update();
     if (!changed.isEmpty()) {
         pool_->invalidate(changed);
@@ -188,6 +205,19 @@ void DeliveryLoop::producePicture() {
     pool_->markDelivered(index);
     pictureOwed_ = false;
     delegate_.didOutputSample(CaptureSample{picture});
+    lastDelivery_ = Clock::now();
+}
+
+void DeliveryLoop::produceScene() {
+    if (sceneBuilder_->update()) {
+        pictureOwed_ = true;
+    }
+    if (!pictureOwed_ || display_->hasError()) {
+        return;
+    }
+    // No pool here: a scene is a few dozen bytes, and the pixmaps it names live as long as it.
+    pictureOwed_ = false;
+    delegate_.didOutputSample(CaptureSample{QImage(), sceneBuilder_->scene()});
     lastDelivery_ = Clock::now();
 }
 
@@ -222,7 +252,7 @@ void DeliveryLoop::waitForWork(Clock::time_point now) {
     auto consider = [&deadline](Clock::time_point at) {
         deadline = deadline ? std::min(*deadline, at) : at;
     };
-    if (pictureOwed_ || tracker_->hasPendingChanges()) {
+    if (isPictureDue()) {
         consider(lastUpdate_ + interval_);
     }
     if (!keepAliveRequest_) {

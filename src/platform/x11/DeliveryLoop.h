@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/x11/CapturePath.h"
 #include "render/CaptureService.h"
 
 namespace glimmora {
@@ -17,14 +18,17 @@ namespace glimmora {
 class CpuCompositor;
 class DeliveryControl;
 class PicturePool;
+class SceneBuilder;
 class ShmImageReader;
 class WindowTracker;
 class X11Display;
 
 /// The body of a capture stream's delivery thread: its own X connection, the window tracker,
-/// the CPU compositor, and the timing of pictures and signs of life.
+/// the CPU compositor (copying path) or the scene builder (zero-copy path), and the timing of
+/// pictures and signs of life.
 ///
-/// Pictures come at most once per `minimumInterval` and only when something visible changed.
+/// Pictures (or scenes) come at most once per `minimumInterval` and only when something
+/// visible changed, the first once the owner has heard that the stream started.
 /// When no picture went out for 0.25 s, a round trip to the server is made and, once it comes
 /// back, a sample without a picture: a still desktop keeps the stream alive, while a hung or
 /// lost server falls silent.
@@ -42,6 +46,8 @@ public:
         /// Whether new top-level windows must wait for a fresh own-window list (through
         /// `requestOwnWindows`) before they are shown.
         bool asksForOwnWindows = false;
+        /// Pictures (Copying) or scenes for the GPU to compose (ZeroCopy).
+        CapturePath path = CapturePath::Copying;
     };
 
     /// `requestOwnWindows(upTo)` must arrange for DeliveryControl::answerOwnWindows() to be
@@ -54,7 +60,8 @@ public:
 
     /// Connects and prepares; reports the outcome through `started` (on this thread), then
     /// delivers until a stop is requested or the connection is lost (which it reports to the
-    /// delegate). Returns with the connection closed.
+    /// delegate). Returns with the connection closed, unless scenes still held elsewhere keep
+    /// it open for the pixmaps they name (it closes with the last of them).
     void run(const std::function<void(std::optional<QString> error)>& started);
 
 private:
@@ -65,7 +72,10 @@ private:
     void handle(xcb_generic_event_t* event);
     void classifyNewWindows(Clock::time_point now);
     void classify(const std::vector<quint32>& ownWindows, quint64 upTo);
+    /// Whether a picture (or scene) should be made once the interval allows.
+    bool isPictureDue() const;
     void producePicture();
+    void produceScene();
     void keepAlive(Clock::time_point now);
     void waitForWork(Clock::time_point now);
 
@@ -75,11 +85,12 @@ private:
     std::function<void(quint64)> requestOwnWindows_;
     Clock::duration interval_;
 
-    std::unique_ptr<X11Display> display_;
+    std::shared_ptr<X11Display> display_;  // shared with the pixmaps of scenes handed out
     std::unique_ptr<ShmImageReader> reader_;
     std::unique_ptr<WindowTracker> tracker_;
-    std::unique_ptr<CpuCompositor> compositor_;
-    std::unique_ptr<PicturePool> pool_;
+    std::unique_ptr<CpuCompositor> compositor_;   // copying path
+    std::unique_ptr<PicturePool> pool_;           // copying path
+    std::unique_ptr<SceneBuilder> sceneBuilder_;  // zero-copy path
 
     Clock::time_point lastUpdate_;
     Clock::time_point lastDelivery_;

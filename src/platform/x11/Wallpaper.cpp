@@ -75,10 +75,14 @@ bool readPixmap(const X11Display& display, ShmImageReader& reader, xcb_pixmap_t 
 
 }  // namespace
 
+std::array<xcb_pixmap_t, 2> wallpaperPixmaps(xcb_connection_t* connection, xcb_window_t root) {
+    return {pixmapProperty(connection, root, "_XROOTPMAP_ID"),
+            pixmapProperty(connection, root, "_XSETROOT_ID")};
+}
+
 void readWallpaper(const X11Display& display, ShmImageReader& reader, const QRect& capture,
                    QImage& wallpaper) {
-    for (const char* name : {"_XROOTPMAP_ID", "_XSETROOT_ID"}) {
-        const xcb_pixmap_t pixmap = pixmapProperty(display.connection(), display.root(), name);
+    for (const xcb_pixmap_t pixmap : wallpaperPixmaps(display.connection(), display.root())) {
         if (pixmap != XCB_NONE && readPixmap(display, reader, pixmap, capture, wallpaper)) {
             return;
         }

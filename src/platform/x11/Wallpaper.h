@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 #include <QImage>
 #include <QRect>
+#include <array>
 
 namespace glimmora {
 
@@ -11,6 +12,11 @@ class X11Display;
 
 /// The colour shown where neither a window nor a wallpaper pixmap is (0xffRRGGBB).
 inline constexpr quint32 kPlainDesktopColour = 0xff000000u;
+
+/// The pixmaps the root names as its wallpaper, in the order to try them: _XROOTPMAP_ID (set by
+/// most wallpaper setters), then _XSETROOT_ID (xsetroot); XCB_NONE where a property is missing.
+/// They belong to other clients, which may free them at any time.
+std::array<xcb_pixmap_t, 2> wallpaperPixmaps(xcb_connection_t* connection, xcb_window_t root);
 
 /// Fills `wallpaper` (the capture's size, Format_RGB32) with the desktop background under
 /// `capture` (root coordinates): the pixmap named by the root's _XROOTPMAP_ID (set by most

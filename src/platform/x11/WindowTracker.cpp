@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/x11/X11Display.h"
 #include "platform/x11/XcbReply.h"
 
 namespace glimmora {
@@ -42,20 +43,22 @@ WindowCookies askAbout(xcb_connection_t* c, xcb_window_t id) {
 
 }  // namespace
 
-WindowTracker::WindowTracker(xcb_connection_t* connection, xcb_window_t root,
-                             uint8_t damageEventBase,
+WindowTracker::WindowTracker(std::shared_ptr<X11Display> display,
                              std::function<bool(uint8_t depth)> isCopyableDepth)
-    : connection_(connection),
-      root_(root),
-      damageEventBase_(damageEventBase),
+    : display_(std::move(display)),
+      connection_(display_->connection()),
+      root_(display_->root()),
+      damageEventBase_(display_->damageEventBase()),
       isCopyableDepth_(std::move(isCopyableDepth)) {}
 
 WindowTracker::~WindowTracker() {
+    for (TrackedWindow& window : windows_) {
+        releaseContents(window);
+    }
     if (xcb_connection_has_error(connection_)) {
         return;
     }
     for (TrackedWindow& window : windows_) {
-        releaseContents(window);
         if (window.damage != XCB_NONE) {
             xcb_damage_destroy(connection_, window.damage);
         }
@@ -192,16 +195,15 @@ void WindowTracker::nameContents(TrackedWindow& window) {
     }
     // The name keeps the pixmap of this moment; a later resize makes a new one, so the
     // name is renewed after every map and resize.
-    window.pixmap = xcb_generate_id(connection_);
-    xcb_composite_name_window_pixmap(connection_, window.id, window.pixmap);
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    xcb_composite_name_window_pixmap(connection_, window.id, pixmap);
+    window.pixmap = SharedPixmap(display_, pixmap);
     window.contentReset = true;
 }
 
 void WindowTracker::releaseContents(TrackedWindow& window) {
-    if (window.pixmap != XCB_NONE) {
-        xcb_free_pixmap(connection_, window.pixmap);
-        window.pixmap = XCB_NONE;
-    }
+    // Freed now unless a scene still names it; then with the last such scene.
+    window.pixmap.reset();
 }
 
 void WindowTracker::expose(const TrackedWindow& window) {
@@ -366,7 +368,7 @@ void WindowTracker::classify(const std::unordered_set<xcb_window_t>& ownTopLevel
         window.own = own;
         if (wasComposited != window.isComposited()) {
             exposed_ += window.outer;
-            window.contentReset = window.pixmap != XCB_NONE;
+            window.contentReset = static_cast<bool>(window.pixmap);
         }
     }
 }

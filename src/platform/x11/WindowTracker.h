@@ -6,11 +6,16 @@
 #include <QRegion>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <unordered_set>
 #include <vector>
 
+#include "platform/x11/SharedPixmap.h"
+
 namespace glimmora {
+
+class X11Display;
 
 /// One top-level window (a child of the root) as desktop capture sees it.
 struct TrackedWindow {
@@ -32,8 +37,9 @@ struct TrackedWindow {
     quint64 serial = 0;
 
     xcb_damage_damage_t damage = XCB_NONE;
-    /// The window's contents, named while it is viewable and renamed after each resize.
-    xcb_pixmap_t pixmap = XCB_NONE;
+    /// The window's contents, named while it is viewable and renamed after each map and
+    /// resize. Shared: a pixmap replaced here lives on while a scene handed out still names it.
+    SharedPixmap pixmap;
     /// DAMAGE reported new drawing that has not been subtracted yet.
     bool damaged = false;
     /// The pixmap was (re)named or the window became visible to capture: read all of it.
@@ -46,15 +52,18 @@ struct TrackedWindow {
 /// Keeps the list of top-level windows, their geometry, stacking, named pixmaps and DAMAGE
 /// objects up to date from the root's SubstructureNotify events.
 ///
-/// It reads no pixels: a consumer (the CPU compositor, or a GPU path binding the same pixmaps)
-/// reads `windows()`, acts on `damaged` and `contentReset` and clears them. Windows that vanish
-/// between an event and a request are dropped quietly; the errors they cause are expected.
+/// It reads no pixels: a consumer (the CPU compositor, or the scene builder whose scenes the GPU
+/// composes from the same pixmaps) reads `windows()`, acts on `damaged` and `contentReset` and
+/// clears them. Windows that vanish between an event and a request are dropped quietly; the
+/// errors they cause are expected.
 class WindowTracker {
 public:
-    /// `isCopyableDepth` says which window depths the consumer can read.
-    WindowTracker(xcb_connection_t* connection, xcb_window_t root, uint8_t damageEventBase,
+    /// Tracks the children of `display`'s root, on its connection (with the capture extensions
+    /// initialised). `isCopyableDepth` says which window depths the consumer can show.
+    WindowTracker(std::shared_ptr<X11Display> display,
                   std::function<bool(uint8_t depth)> isCopyableDepth);
-    /// Frees the named pixmaps and DAMAGE objects (when the connection still works).
+    /// Lets go of the named pixmaps (freed unless a scene still holds them) and frees the
+    /// DAMAGE objects (when the connection still works).
     ~WindowTracker();
     WindowTracker(const WindowTracker&) = delete;
     WindowTracker& operator=(const WindowTracker&) = delete;
@@ -110,6 +119,7 @@ private:
     void onMap(xcb_window_t id);
     void onUnmap(xcb_window_t id);
 
+    std::shared_ptr<X11Display> display_;
     xcb_connection_t* connection_;
     xcb_window_t root_;
     uint8_t damageEventBase_;

@@ -17,6 +17,12 @@ void X11CaptureService::setOwnWindows(std::function<std::vector<quint32>()> ownW
     ownWindows_ = std::move(ownWindows);
 }
 
+CapturePath X11CaptureService::pathForNewStream() const {
+    const bool zeroCopy =
+        preferredPath_ == CapturePath::ZeroCopy && zeroCopyAvailable_ && zeroCopyAvailable_();
+    return zeroCopy ? CapturePath::ZeroCopy : CapturePath::Copying;
+}
+
 void X11CaptureService::queryShareableContent(
     std::function<void(std::optional<ShareableContent> content, QString error)> done) {
     QString error;
@@ -85,6 +91,7 @@ std::unique_ptr<CaptureStreamSession> X11CaptureService::makeStream(
     settings.excludedWindow = excludedWindow;
     settings.configuration = configuration;
     settings.ownWindows = ownWindows_;
+    settings.path = pathForNewStream();
     return std::make_unique<X11CaptureStream>(std::move(settings), delegate);
 }
 

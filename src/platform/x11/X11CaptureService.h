@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/x11/CapturePath.h"
 #include "render/CaptureService.h"
 
 namespace glimmora {
@@ -12,6 +13,10 @@ class X11Display;
 
 /// Desktop capture on X11: the primary monitor, through X Composite, without Glimmora's own
 /// windows. Main thread only.
+///
+/// Streams take the zero-copy path (scenes composed on the GPU from the windows' pixmaps) when
+/// it is preferred and the draw loop says it can compose scenes, the copying path (pictures
+/// read through MIT-SHM) otherwise. Each stream keeps the path it was made with.
 class X11CaptureService final : public CaptureService {
 public:
     /// `displayName` as for xcb_connect; empty means $DISPLAY. Connects on first use.
@@ -25,6 +30,19 @@ public:
     /// when a stream starts and whenever a new top-level window appears during capture; new
     /// windows stay out of the pictures until it has answered.
     void setOwnWindows(std::function<std::vector<quint32>()> ownWindows);
+
+    /// The path streams made from now on take when they can; ZeroCopy unless set. Copying
+    /// forces the copying path (benchmarks compare the two).
+    void setPreferredPath(CapturePath path) { preferredPath_ = path; }
+    CapturePath preferredPath() const { return preferredPath_; }
+    /// Whether the consumer can compose scenes (OverlayRenderer::canComposeScenes), asked on
+    /// the main thread each time a stream is made. Unset, or answering false: every stream
+    /// copies.
+    void setZeroCopyAvailable(std::function<bool()> isAvailable) {
+        zeroCopyAvailable_ = std::move(isAvailable);
+    }
+    /// The path a stream made now would take.
+    CapturePath pathForNewStream() const;
 
     /// The primary monitor (RandR primary, else the primary output, else the first monitor,
     /// else the whole screen) as the only display, and the ids of the root's viewable children.
@@ -45,6 +63,8 @@ private:
     QString displayName_;
     std::unique_ptr<X11Display> display_;  // reopened after the server went away
     std::function<std::vector<quint32>()> ownWindows_;
+    CapturePath preferredPath_ = CapturePath::ZeroCopy;
+    std::function<bool()> zeroCopyAvailable_;
     QObject context_;  // completions still queued die with the service
 };
 

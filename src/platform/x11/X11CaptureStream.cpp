@@ -53,6 +53,7 @@ void X11CaptureStream::start(Completion done) {
                             : QSize(settings_.display.width, settings_.display.height);
     setup.minimumInterval = configuration.minimumFrameInterval;
     setup.pictureCount = configuration.queueDepth;
+    setup.path = settings_.path;
     if (settings_.excludedWindow) {
         setup.excluded.push_back(*settings_.excludedWindow);
     }
@@ -67,8 +68,17 @@ void X11CaptureStream::start(Completion done) {
     thread_ = std::thread([setup = std::move(setup), &delegate = delegate_, control,
                            request = std::move(request), done = std::move(done)]() mutable {
         DeliveryLoop loop(std::move(setup), delegate, *control, std::move(request));
-        loop.run([&done](std::optional<QString> error) {
-            completeLater(std::move(done), std::move(error));
+        loop.run([&done, &control](std::optional<QString> error) {
+            Completion reported = [done = std::move(done),
+                                   control](std::optional<QString> outcome) {
+                if (done) {
+                    done(std::move(outcome));
+                }
+                // Only now does the owner take this stream's pictures.
+                control->markStartReported();
+                control->wake();
+            };
+            completeLater(std::move(reported), std::move(error));
         });
         control->markFinished();
     });

@@ -5,6 +5,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/x11/CapturePath.h"
 #include "render/CaptureService.h"
 
 namespace glimmora {
@@ -15,9 +16,10 @@ class DeliveryControl;
 /// Glimmora's own windows (and the window-manager frames around them).
 ///
 /// Pictures are made on a delivery thread with its own X connection (see DeliveryLoop); the
-/// cursor is never in them (showsCursor is not supported). Completion callbacks are always
-/// called exactly once, later, from the main thread's event loop (a QCoreApplication must
-/// exist), even when the stream is destroyed in between.
+/// cursor is never in them (showsCursor is not supported). A zero-copy stream delivers scenes
+/// instead of pictures (see DesktopScene), for a draw loop that composes them on the GPU.
+/// Completion callbacks are always called exactly once, later, from the main thread's event loop (a
+/// QCoreApplication must exist), even when the stream is destroyed in between.
 class X11CaptureStream final : public CaptureStreamSession {
 public:
     struct Settings {
@@ -28,6 +30,7 @@ public:
         /// Glimmora's own window ids; called on the main thread when the stream starts and
         /// whenever new top-level windows appear. May be empty.
         std::function<std::vector<quint32>()> ownWindows;
+        CapturePath path = CapturePath::Copying;
     };
 
     /// Main thread. `delegate` must outlive the stream.
@@ -44,6 +47,9 @@ public:
     /// Main thread. Ends delivery before it returns: no delegate call follows. Waits at most
     /// about a second for a server that stopped answering before cutting the connection.
     void stop(std::function<void(std::optional<QString> error)> done) override;
+
+    /// Whether it delivers scenes (ZeroCopy) or pictures (Copying).
+    CapturePath path() const { return settings_.path; }
 
 private:
     void halt();
