@@ -79,9 +79,13 @@ void GlimmoraApp::startDesktopCapture() {
     captureService_ = std::make_unique<X11CaptureService>();
     captureService_->setOwnWindows([this] { return ownWindowIds(); });
     // Zero-copy whenever the renderer can compose scenes by the time a stream is made, which
-    // is after its window's first frame.
-    captureService_->setZeroCopyAvailable(
-        [this] { return contentWindow_ && contentWindow_->renderer().canComposeScenes(); });
+    // is after its window's first frame, except on a software rasteriser: there a bound pixmap
+    // is copied anyway and composed on the CPU, which measured about three times the CPU time
+    // of the copying path per frame (bench/overlay-bench).
+    captureService_->setZeroCopyAvailable([this] {
+        return contentWindow_ && contentWindow_->renderer().canComposeScenes() &&
+               !contentWindow_->renderer().isSoftwareRenderer();
+    });
     QWindow* overlay = contentWindow_.get();
     captureStream_ = std::make_unique<CaptureStream>(
         *captureService_, contentWindow_->renderer().handOver(), *scheduler_,

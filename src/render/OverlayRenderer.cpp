@@ -36,6 +36,12 @@ void OverlayRenderer::initialize() {
     if (!hasContext()) {
         return;
     }
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string name = renderer != nullptr ? renderer : "";
+    // Mesa's software rasterisers: llvmpipe, softpipe and the older swrast.
+    isSoftwareRenderer_ = name.find("llvmpipe") != std::string::npos ||
+                          name.find("softpipe") != std::string::npos ||
+                          name.find("swrast") != std::string::npos;
     pipeline_ = std::make_unique<GlPipeline>();
     pipeline_->create();
     textures_ = std::make_unique<PictureTextures>();
@@ -110,6 +116,7 @@ void OverlayRenderer::draw(const RenderTarget& target) {
             hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture);
             if (hasDisplayPicture_) {
                 textures_->copyDisplayToPersistent();
+                ++picturesShown_;
             }
         }
     }

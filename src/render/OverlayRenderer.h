@@ -49,6 +49,10 @@ public:
     /// Whether scenes can be drawn: a compositor is set and initialised in this context. The
     /// capture asks this before it offers scenes instead of pictures.
     bool canComposeScenes() const { return sceneCompositorReady_; }
+    /// Whether OpenGL draws on the CPU here (Mesa's llvmpipe and kin), known after initialize().
+    /// Binding window pixmaps as textures is then a pixel copy too, followed by composition on
+    /// the CPU, so composing scenes costs more than copying pictures.
+    bool isSoftwareRenderer() const { return isSoftwareRenderer_; }
 
     /// One frame into `target`.
     void draw(const RenderTarget& target);
@@ -68,6 +72,8 @@ public:
 
     /// The GPU pictures, for tests and diagnostics.
     const PictureTextures* textures() const { return textures_.get(); }
+    /// New desktop pictures taken for display so far (a benchmark's count of captured frames).
+    long picturesShown() const { return picturesShown_; }
 
 private:
     bool hasContext() const;
@@ -89,6 +95,8 @@ private:
     bool sceneCompositorReady_ = false;
     bool hasDisplayPicture_ = false;
     bool paused_ = false;
+    long picturesShown_ = 0;
+    bool isSoftwareRenderer_ = false;
     int drawCount_ = 0;
     std::optional<double> lastDrawDebugTime_;  // none until the first frame, which reports
     std::vector<Subscription> subscriptions_;
