@@ -152,8 +152,26 @@ void GlimmoraApp::configureOverlayWindow() {
         isOverlayConfigured_ = true;
         // The screens may have changed while the window manager let go of the window.
         refitOverlayWindow();
+        followOverlaySwitch();
     });
     followPrimaryScreen();
+}
+
+void GlimmoraApp::followOverlaySwitch() {
+    // While the overlay is switched off the renderer draws nothing. Without a compositing
+    // manager an undrawn window is not see-through but black (or stale), and it would hide the
+    // desktop it no longer shows: so the overlay window is taken off the screen while the
+    // switch is off, and put back on top when it comes on.
+    overlaySwitch_ = appState_.isOverlayEnabled.sink([this](const bool& enabled) {
+        QWindow* window = contentWindow_.get();
+        if (!window || !isOverlayConfigured_) {
+            return;
+        }
+        window->setVisible(enabled);
+        if (enabled) {
+            window->raise();
+        }
+    });
 }
 
 void GlimmoraApp::followPrimaryScreen() {

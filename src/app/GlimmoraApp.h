@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "settings/Signal.h"
+
 namespace glimmora {
 
 class AppDelegate;
@@ -48,6 +50,8 @@ private:
     void setupApp();
     /// Turns the content window into the overlay and registers it with the WindowManager.
     void configureOverlayWindow();
+    /// Keeps the overlay window on screen exactly while the overlay is switched on.
+    void followOverlaySwitch();
     /// Calls refitOverlayWindow() whenever a screen changes size or place, or another screen
     /// becomes the primary one.
     void followPrimaryScreen();
@@ -70,6 +74,7 @@ private:
     std::unique_ptr<QtScheduler> scheduler_;
     std::unique_ptr<X11CaptureService> captureService_;
     std::unique_ptr<CaptureStream> captureStream_;
+    Subscription overlaySwitch_;
     bool hasRunSetup_ = false;
     /// configureOverlayWindow() has finished: the window is the override-redirect overlay.
     bool isOverlayConfigured_ = false;

@@ -119,10 +119,10 @@ protected:
 
     /// Starts the program with the dimmer at kBrightness and waits for its capture and its
     /// overlay.
-    void launch() {
+    void launch(bool overlayEnabled = true) {
         std::ostringstream settings;
-        settings << "isOverlayEnabled=true\nisScreenDimmerEnabled=true\nscreenBrightness="
-                 << kBrightness << "\n";
+        settings << "isOverlayEnabled=" << (overlayEnabled ? "true" : "false")
+                 << "\nisScreenDimmerEnabled=true\nscreenBrightness=" << kBrightness << "\n";
         glimmora = std::make_unique<test::GlimmoraProcess>(
             *session,
             test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
@@ -136,6 +136,9 @@ protected:
             kStartTimeout))
             << "the capture did not start";
         ASSERT_GT(glimmora->count(kCaptureStarted), 0) << "glimmora exited early";
+        if (!overlayEnabled) {
+            return;  // a switched-off overlay is taken off the screen as soon as it is set up
+        }
         ASSERT_TRUE(test::waitUntil(
             [&] {
                 const auto window = x->findTopLevel(
@@ -200,6 +203,21 @@ TEST_F(LiveCaptureEndToEndTest, ShowsTheDesktopDimmedWithoutFeedingOnItsOwnPictu
     // Were the overlay part of its own pictures, each picture would be darker than the one
     // before: half, a quarter, an eighth...
     const auto end = std::chrono::steady_clock::now() + kStillTime;
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(kStillSampleInterval);
+        EXPECT_TRUE(screenShows(probes)) << lastMismatches;
+    }
+}
+
+TEST_F(LiveCaptureEndToEndTest, SwitchedOffOverlayLeavesTheDesktopInSight) {
+    constexpr Rgb kColour{200, 120, 60};
+    const xcb_window_t window = showWindow({40, 40, 540, 360}, kColour);
+    launch(/*overlayEnabled=*/false);
+    // Not an undrawn, black overlay over the desktop: the window goes off the screen and the
+    // desktop shows as it is, undimmed, and stays so.
+    const std::vector<Probe> probes = probesInside(x->rootGeometry(window), kColour, "window");
+    ASSERT_TRUE(eventuallyShows(probes)) << lastMismatches;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(kStillSampleInterval);
         EXPECT_TRUE(screenShows(probes)) << lastMismatches;
