@@ -9,9 +9,12 @@
 #include "app/AppDelegate.h"
 #include "app/WindowManager.h"
 #include "app/x11/X11DesktopEvents.h"
+#include "app/x11/X11LocalQuitKeyMonitor.h"
 #include "app/x11/X11OverlayWindow.h"
+#include "app/x11/X11QuitHotKey.h"
 #include "app/x11/X11StackingKeeper.h"
 #include "app/x11/X11WindowHandle.h"
+#include "platform/Log.h"
 #include "platform/MonotonicClock.h"
 #include "platform/QtRepeatingTimer.h"
 #include "platform/QtScheduler.h"
@@ -37,12 +40,17 @@ xcb_connection_t* qtConnection() {
 
 }  // namespace
 
-// GAZE HOOK and EMERGENCY QUIT HOOK: the delegate gets its gaze and quit-key hooks here.
+// GAZE HOOK: the delegate gets its gaze hooks here.
 GlimmoraApp::GlimmoraApp()
-    : appDelegate_(std::make_unique<AppDelegate>(AppState::shared())),
+    : appDelegate_(
+          std::make_unique<AppDelegate>(AppState::shared(), GazeTrackingHooks{},
+                                        EscapeHatchHooks{.install = [this] { installQuitKeys(); },
+                                                         .remove = [this] { removeQuitKeys(); }})),
       appState_(AppState::shared()) {}
 
 GlimmoraApp::~GlimmoraApp() {
+    // The delegate's hooks refer to the quit keys below: it goes first.
+    appDelegate_.reset();
     // The capture delivers into the renderer's hand-over: it stops before the window goes.
     captureStream_.reset();
     // The registered handle refers to the stacking keeper, which goes with this object.
@@ -72,6 +80,27 @@ void GlimmoraApp::launch() {
                      [this] { appDelegate_->applicationWillTerminate(); });
     // The platform's "did finish launching": the first turn of the event loop.
     QTimer::singleShot(0, this, [this] { appDelegate_->applicationDidFinishLaunching(); });
+}
+
+void GlimmoraApp::installQuitKeys() {
+    // The system-wide key; there is no global monitor of other applications' keys on X11
+    // beyond it.
+    quitHotKey_ = std::make_unique<X11QuitHotKey>();
+    quitHotKey_->install();
+    localQuitKeys_ = std::make_unique<X11LocalQuitKeyMonitor>();
+    localQuitKeys_->install();
+    logLine(
+        "✅ Escape hatch hotkey registered: Ctrl+Option+Cmd+Escape (or just Escape when menu is "
+        "open)");
+}
+
+void GlimmoraApp::removeQuitKeys() {
+    if (localQuitKeys_) {
+        localQuitKeys_->remove();
+    }
+    if (quitHotKey_) {
+        quitHotKey_->remove();
+    }
 }
 
 void GlimmoraApp::startDesktopCapture() {

@@ -18,6 +18,8 @@ class X11CaptureService;
 class MenuBarManager;
 class ScreenShaderView;
 class X11DesktopEvents;
+class X11LocalQuitKeyMonitor;
+class X11QuitHotKey;
 class X11StackingKeeper;
 
 /// The application entry: owns the delegate, takes the shared settings store, opens the one
@@ -57,6 +59,10 @@ private:
     void followPrimaryScreen();
     /// Puts the configured overlay on the primary monitor's full frame again, in place.
     void refitOverlayWindow();
+    /// The emergency quit keys: the system-wide combination and the monitor of our own key
+    /// presses. Installed by the delegate at launch, released when it terminates.
+    void installQuitKeys();
+    void removeQuitKeys();
     /// Starts the live desktop feed of the renderer and ties its restarts to desktop events.
     void startDesktopCapture();
     /// Glimmora's own windows, which no desktop picture may contain.
@@ -68,6 +74,8 @@ private:
     /// exists.
     std::shared_ptr<MenuBarManager> menuBarManager_;
 
+    std::unique_ptr<X11QuitHotKey> quitHotKey_;
+    std::unique_ptr<X11LocalQuitKeyMonitor> localQuitKeys_;
     std::unique_ptr<X11DesktopEvents> desktopEvents_;
     std::unique_ptr<X11StackingKeeper> stackingKeeper_;
     std::unique_ptr<ScreenShaderView> contentWindow_;
