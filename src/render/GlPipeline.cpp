@@ -1,12 +1,12 @@
 #include "render/GlPipeline.h"
 
-#include <QFile>
 #include <QString>
 #include <algorithm>
 #include <iterator>
 
 #include "platform/Log.h"
 #include "platform/gl/GlApi.h"
+#include "platform/gl/GlProgram.h"
 
 namespace glimmora {
 
@@ -33,37 +33,6 @@ constexpr const char* kBlockNames[13] = {
     "BreathPacerParams",
     "FocusEffectParams",
 };
-
-QByteArray shaderSource(const char* resource) {
-    QFile file(QString::fromLatin1(resource));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString infoLog(GLuint object, bool isProgram) {
-    GLint length = 0;
-    isProgram ? glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length)
-              : glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    QByteArray log(std::max(length, 1), '\0');
-    isProgram ? glGetProgramInfoLog(object, length, nullptr, log.data())
-              : glGetShaderInfoLog(object, length, nullptr, log.data());
-    return QString::fromUtf8(log.constData()).trimmed();
-}
-
-GLuint compile(GLenum type, const QByteArray& source, QString* error) {
-    const GLuint shader = glCreateShader(type);
-    const char* text = source.constData();
-    const GLint length = static_cast<GLint>(source.size());
-    glShaderSource(shader, 1, &text, &length);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok != GL_TRUE) {
-        *error = infoLog(shader, false);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
 
 GLuint makeBuffer(GLenum target, const void* data, GLsizeiptr size) {
     GLuint buffer = 0;
@@ -139,25 +108,7 @@ int GlPipeline::variantCount() const {
 
 unsigned GlPipeline::buildProgram(unsigned groups) const {
     QString error;
-    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource_, &error);
-    const GLuint fragment =
-        vertex != 0 ? compile(GL_FRAGMENT_SHADER, withGroups(fragmentSource_, groups), &error) : 0;
-    GLuint program = 0;
-    if (vertex != 0 && fragment != 0) {
-        program = glCreateProgram();
-        glAttachShader(program, vertex);
-        glAttachShader(program, fragment);
-        glLinkProgram(program);
-        GLint ok = GL_FALSE;
-        glGetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            error = infoLog(program, true);
-            glDeleteProgram(program);
-            program = 0;
-        }
-    }
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
+    const GLuint program = linkProgram(vertexSource_, withGroups(fragmentSource_, groups), &error);
     if (program == 0) {
         logLine(("Pipeline error: " + error.simplified()).toStdString());
         return 0;
@@ -174,8 +125,8 @@ unsigned GlPipeline::buildProgram(unsigned groups) const {
 }
 
 void GlPipeline::create() {
-    vertexSource_ = shaderSource(":/shaders/vertexShader.vert");
-    fragmentSource_ = shaderSource(":/shaders/retroFragmentShader.frag");
+    vertexSource_ = shaderResource(":/shaders/vertexShader.vert");
+    fragmentSource_ = shaderResource(":/shaders/retroFragmentShader.frag");
     if (vertexSource_.isEmpty() || fragmentSource_.isEmpty()) {
         return;  // no shader library in this binary: nothing can be drawn
     }

@@ -15,7 +15,7 @@ IniUserDefaults::IniUserDefaults(const QString& filePath)
 
 QString IniUserDefaults::defaultFilePath() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification says relative paths are invalid and must be ignored.
+    // The XDG Base Directory Specification says relative paths are invalid and must be ignored.
     if (base.isEmpty() || QDir::isRelativePath(base)) {
         base = QDir::homePath() + QLatin1String("/.config");
     }

@@ -1,7 +1,6 @@
 #include "platform/x11/GlxSceneCompositor.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QGuiApplication>
 #include <QString>
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <span>
 
 #include "platform/Log.h"
+#include "platform/gl/GlProgram.h"
 #include "platform/x11/SceneGeometry.h"
 #include "platform/x11/ShmImageReader.h"
 
@@ -37,29 +37,6 @@ PFNGLXRELEASETEXIMAGEEXTPROC releaseTexImage() {
     static const auto function = reinterpret_cast<PFNGLXRELEASETEXIMAGEEXTPROC>(
         glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXReleaseTexImageEXT")));
     return function;
-}
-
-QByteArray shaderSource(const char* resource) {
-    QFile file(QString::fromLatin1(resource));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-GLuint compileShader(GLenum type, const QByteArray& source, QString* error) {
-    const GLuint shader = glCreateShader(type);
-    const char* text = source.constData();
-    const auto length = static_cast<GLint>(source.size());
-    glShaderSource(shader, 1, &text, &length);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        QByteArray log(4096, '\0');
-        glGetShaderInfoLog(shader, static_cast<GLsizei>(log.size()), nullptr, log.data());
-        *error = QString::fromUtf8(log.constData());
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
 }
 
 GLuint newPixmapTexture() {
@@ -267,29 +244,8 @@ bool GlxSceneCompositor::topRowFirst(int depth, unsigned long glxPixmap) const {
 
 bool GlxSceneCompositor::buildProgram() {
     QString error;
-    const GLuint vertex =
-        compileShader(GL_VERTEX_SHADER, shaderSource(":/scene-shaders/sceneLayer.vert"), &error);
-    const GLuint fragment =
-        vertex != 0 ? compileShader(GL_FRAGMENT_SHADER,
-                                    shaderSource(":/scene-shaders/sceneLayer.frag"), &error)
-                    : 0;
-    if (fragment != 0) {
-        program_ = glCreateProgram();
-        glAttachShader(program_, vertex);
-        glAttachShader(program_, fragment);
-        glLinkProgram(program_);
-        GLint linked = GL_FALSE;
-        glGetProgramiv(program_, GL_LINK_STATUS, &linked);
-        if (linked != GL_TRUE) {
-            QByteArray log(4096, '\0');
-            glGetProgramInfoLog(program_, static_cast<GLsizei>(log.size()), nullptr, log.data());
-            error = QString::fromUtf8(log.constData());
-            glDeleteProgram(program_);
-            program_ = 0;
-        }
-    }
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
+    program_ = linkProgram(shaderResource(":/scene-shaders/sceneLayer.vert"),
+                           shaderResource(":/scene-shaders/sceneLayer.frag"), &error);
     if (program_ == 0) {
         logLine(("Scene compositor error: " + error.simplified()).toStdString());
         return false;
