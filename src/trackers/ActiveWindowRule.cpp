@@ -6,6 +6,14 @@ namespace glimmora {
 
 std::optional<std::int32_t> frontmostApplicationPid(const std::vector<WindowRecord>& frontToBack,
                                                     std::int32_t ownPid) {
+    // The focused window says best which application the user works in: focus need not follow
+    // stacking (a window kept above, or focus without raise).
+    for (const WindowRecord& window : frontToBack) {
+        if (window.isActive && window.isOnScreen && window.ownerPid > 0 &&
+            window.ownerPid != ownPid) {
+            return window.ownerPid;
+        }
+    }
     for (const WindowRecord& window : frontToBack) {
         if (window.isOnScreen && window.layer == 0 && window.ownerPid > 0 &&
             window.ownerPid != ownPid) {

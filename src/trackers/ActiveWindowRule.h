@@ -13,10 +13,12 @@ namespace glimmora {
 /// anything smaller is a palette, tooltip or similar.
 inline constexpr double kMinimumPrincipalWindowSide = 100;
 
-/// The process of the frontmost application: the owner of the first on-screen normal-layer
-/// (layer 0) window in `frontToBack` that has a known owner other than `ownPid`. Our own overlay
-/// sits above everything and must not count; panels, docks and notifications stack above the
-/// active application and would otherwise be taken for it. Empty when no window qualifies.
+/// The process of the frontmost application: the owner of the active window when the window
+/// manager names one with a known owner other than `ownPid`; otherwise the owner of the first
+/// on-screen normal-layer (layer 0) window in `frontToBack` with a known owner other than
+/// `ownPid`. Our own overlay sits above everything and must not count; panels, docks and
+/// notifications stack above the active application and would otherwise be taken for it.
+/// Empty when no window qualifies.
 std::optional<std::int32_t> frontmostApplicationPid(const std::vector<WindowRecord>& frontToBack,
                                                     std::int32_t ownPid);
 

@@ -22,6 +22,8 @@ struct WindowRecord {
     WindowRect bounds;
     /// False for hidden (minimised, on another workspace) or unmapped windows.
     bool isOnScreen = true;
+    /// The window the window manager reports as active (the one with keyboard focus).
+    bool isActive = false;
 
     bool operator==(const WindowRecord&) const = default;
 };

@@ -43,6 +43,24 @@ TEST(ActiveWindowRule, SkipsOwnOverlayAndPanelsStackedAboveTheApplication) {
     EXPECT_EQ(frontmostApplicationPid(list, kOwnPid), kEditorPid);
 }
 
+TEST(ActiveWindowRule, TheActiveWindowNamesTheApplicationOverStacking) {
+    // Focus without raise: the editor is focused while a viewer's window is stacked above it.
+    WindowRecord editor = window(3, kEditorPid, {10, 20, 800, 600});
+    editor.isActive = true;
+    const std::vector<WindowRecord> list{window(2, kPanelPid + 1, {0, 0, 1500, 900}), editor};
+    EXPECT_EQ(chosenId(list), 3u);
+    // An active window that is hidden, ownerless or our own does not count: stacking decides.
+    for (WindowRecord active :
+         {window(3, kEditorPid, {0, 0, 500, 500}), window(3, 0, {0, 0, 500, 500}),
+          window(3, kOwnPid, {0, 0, 500, 500})}) {
+        active.isActive = true;
+        active.isOnScreen = active.ownerPid != kEditorPid;
+        EXPECT_EQ(
+            frontmostApplicationPid({active, window(4, kPanelPid, {0, 0, 500, 500})}, kOwnPid),
+            kPanelPid);
+    }
+}
+
 TEST(ActiveWindowRule, NoFrontmostApplicationYieldsNothing) {
     EXPECT_EQ(chosenId({}), std::nullopt);
     EXPECT_EQ(chosenId({window(1, kOwnPid, {0, 0, 500, 500})}), std::nullopt);
