@@ -21,8 +21,8 @@ using ModifierMask = std::uint32_t;
 inline constexpr ModifierMask kNoModifiers = 0;
 inline constexpr ModifierMask kShift = 1u << 0;
 inline constexpr ModifierMask kControl = 1u << 1;
-inline constexpr ModifierMask kAlt = 1u << 2;    // the other platform's Option
-inline constexpr ModifierMask kSuper = 1u << 3;  // the other platform's Command
+inline constexpr ModifierMask kAlt = 1u << 2;    // Mod1 on nearly every keyboard map
+inline constexpr ModifierMask kSuper = 1u << 3;  // the "Windows" key, usually Mod4
 inline constexpr ModifierMask kCapsLock = 1u << 4;
 inline constexpr ModifierMask kNumLock = 1u << 5;
 

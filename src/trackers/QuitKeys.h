@@ -23,10 +23,9 @@ bool isGlobalQuitCombination(KeySymbol key, ModifierMask modifiers);
 
 /// Classifies a key press that reaches Glimmora itself (for example while its menu is open).
 /// The combination wins; otherwise Escape quits only when no modifier is held or engaged at
-/// all, so Shift+Escape or Alt+Escape reach the menu as usual. CapsLock counts as a modifier
-/// (the bare path follows the other platform, whose key events carry an engaged Caps Lock as a
-/// modifier flag); NumLock does not, as that platform has no such lock state and an engaged
-/// NumLock says nothing about what the user meant by Escape.
+/// all, so Shift+Escape or Alt+Escape reach the menu as usual. An engaged CapsLock counts as a
+/// modifier, so a bare Escape means exactly Escape and nothing else; NumLock does not, as an
+/// engaged NumLock says nothing about what the user meant by Escape.
 LocalQuitKey classifyLocalKey(KeySymbol key, ModifierMask modifiers);
 
 /// True when classifyLocalKey() asks for any kind of quit.

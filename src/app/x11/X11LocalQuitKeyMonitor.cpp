@@ -5,8 +5,8 @@
 #include <QMetaObject>
 #include <utility>
 
-#include "app/x11/X11Modifiers.h"
 #include "platform/Log.h"
+#include "platform/x11/X11Modifiers.h"
 #include "trackers/QuitKeys.h"
 
 namespace glimmora {

@@ -13,15 +13,13 @@
 #include <string>
 #include <utility>
 
-#include "app/x11/X11Modifiers.h"
 #include "platform/Log.h"
+#include "platform/x11/X11KeyboardMapping.h"
+#include "platform/x11/X11Modifiers.h"
 #include "trackers/QuitKeys.h"
 
 namespace glimmora {
 namespace {
-
-constexpr xcb_keysym_t kNumLockSymbol = 0xff7f;
-constexpr int kModifierCount = 8;
 
 template <typename T>
 using XReply = std::unique_ptr<T, decltype(&std::free)>;
@@ -31,59 +29,6 @@ void postQuit() {
         QMetaObject::invokeMethod(
             application, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     }
-}
-
-/// The key codes whose unshifted symbol is `symbol` (any level when `anyLevel`).
-std::vector<xcb_keycode_t> keyCodesFor(xcb_connection_t* connection, xcb_keysym_t symbol,
-                                       bool anyLevel) {
-    const xcb_setup_t* setup = xcb_get_setup(connection);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    XReply<xcb_get_keyboard_mapping_reply_t> mapping(
-        xcb_get_keyboard_mapping_reply(connection,
-                                       xcb_get_keyboard_mapping(connection, setup->min_keycode,
-                                                                static_cast<std::uint8_t>(count)),
-                                       nullptr),
-        &std::free);
-    std::vector<xcb_keycode_t> codes;
-    if (!mapping) {
-        return codes;
-    }
-    const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
-    const int perCode = mapping->keysyms_per_keycode;
-    for (int index = 0; index < count; ++index) {
-        const int levels = anyLevel ? perCode : std::min(perCode, 1);
-        for (int level = 0; level < levels; ++level) {
-            if (symbols[index * perCode + level] == symbol) {
-                codes.push_back(static_cast<xcb_keycode_t>(setup->min_keycode + index));
-                break;
-            }
-        }
-    }
-    return codes;
-}
-
-/// The ModN bit that NumLock's key sets, 0 when no modifier carries it.
-std::uint16_t numLockMask(xcb_connection_t* connection) {
-    const std::vector<xcb_keycode_t> numLockKeys = keyCodesFor(connection, kNumLockSymbol, true);
-    XReply<xcb_get_modifier_mapping_reply_t> mapping(
-        xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr),
-        &std::free);
-    if (!mapping || numLockKeys.empty()) {
-        return 0;
-    }
-    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
-    const int perModifier = mapping->keycodes_per_modifier;
-    for (int modifier = 0; modifier < kModifierCount; ++modifier) {
-        for (int slot = 0; slot < perModifier; ++slot) {
-            const xcb_keycode_t code = codes[modifier * perModifier + slot];
-            for (const xcb_keycode_t numLock : numLockKeys) {
-                if (code != 0 && code == numLock) {
-                    return static_cast<std::uint16_t>(1u << modifier);
-                }
-            }
-        }
-    }
-    return 0;
 }
 
 }  // namespace
@@ -151,8 +96,9 @@ void X11QuitHotKey::remove() {
 }
 
 std::uint8_t X11QuitHotKey::grab() {
-    escapeKeys_ = keyCodesFor(connection_, kKeyEscape, false);
-    numLockMask_ = numLockMask(connection_);
+    const X11KeyboardMapping mapping(connection_);
+    escapeKeys_ = mapping.keyCodesFor(kKeyEscape, false);
+    numLockMask_ = mapping.numLockMask();
     std::vector<xcb_void_cookie_t> cookies;
     for (const xcb_keycode_t key : escapeKeys_) {
         for (const ModifierMask locks : quitGrabLockVariants()) {
@@ -200,7 +146,11 @@ void X11QuitHotKey::run() {
                     const auto* change = reinterpret_cast<const xcb_mapping_notify_event_t*>(raw);
                     if (change->request != XCB_MAPPING_POINTER) {
                         ungrab();
-                        if (const std::uint8_t error = grab(); error != 0) {
+                        const std::uint8_t error = grab();
+                        // Said once when the combination is lost, not at every keyboard switch
+                        // (each switch between devices counts as a change).
+                        const bool wasRegistered = isRegistered_.exchange(error == 0);
+                        if (error != 0 && wasRegistered) {
                             logLine(
                                 "Quit hot key: grabbing again after a keyboard change failed: " +
                                 std::to_string(static_cast<int>(error)));

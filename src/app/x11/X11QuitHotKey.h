@@ -40,8 +40,9 @@ public:
     /// already under way still happens.
     void remove();
 
-    /// Whether every grab succeeded at install().
-    bool isRegistered() const { return isRegistered_; }
+    /// Whether the combination is grabbed now: every grab succeeded at install(), or at the
+    /// last re-grab after a keyboard change. Any thread.
+    bool isRegistered() const { return isRegistered_.load(); }
 
     /// How long a quit request may take before the process is ended by force.
     static constexpr std::chrono::milliseconds kForcedExitDelay{2000};
@@ -62,7 +63,7 @@ private:
     /// The key codes currently grabbed; the key thread owns them once it runs.
     std::vector<xcb_keycode_t> escapeKeys_;
     std::uint16_t numLockMask_ = 0;
-    bool isRegistered_ = false;
+    std::atomic<bool> isRegistered_{false};
     /// remove() writes a byte here to wake the key thread from its wait.
     int wakeRead_ = -1;
     int wakeWrite_ = -1;

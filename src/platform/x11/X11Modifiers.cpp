@@ -1,4 +1,4 @@
-#include "app/x11/X11Modifiers.h"
+#include "platform/x11/X11Modifiers.h"
 
 #include <xcb/xproto.h>
 
