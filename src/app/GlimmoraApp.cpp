@@ -1,10 +1,15 @@
 #include "app/GlimmoraApp.h"
 
+#include <unistd.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
 
 #include "app/AppDelegate.h"
 #include "app/WindowManager.h"
@@ -20,10 +25,16 @@
 #include "platform/QtScheduler.h"
 #include "platform/x11/GlxSceneCompositor.h"
 #include "platform/x11/X11CaptureService.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11InputMonitor.h"
+#include "platform/x11/X11WindowList.h"
 #include "render/CaptureStream.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"
+#include "trackers/MouseTracker.h"
+#include "trackers/QuitKeys.h"
+#include "trackers/WindowFocusTracker.h"
 
 namespace glimmora {
 namespace {
@@ -63,7 +74,9 @@ void GlimmoraApp::launch() {
     desktopEvents_->onTopLevelChanged = [this](const TopLevelChange& change) {
         stackingKeeper_->topLevelChanged(change);
     };
+    createTrackers();
     contentWindow_ = std::make_unique<ScreenShaderView>(appState_, &MonotonicClock::now);
+    contentWindow_->renderer().startTrackers(mouseTracker_.get(), windowFocusTracker_.get());
     // The zero-copy capture: the renderer composes the windows' pixmaps itself, in its GLX
     // context on Qt's connection. It is initialised with the window's context.
     if (std::unique_ptr<GlxSceneCompositor> compositor = GlxSceneCompositor::forApplication()) {
@@ -82,9 +95,103 @@ void GlimmoraApp::launch() {
     QTimer::singleShot(0, this, [this] { appDelegate_->applicationDidFinishLaunching(); });
 }
 
+void GlimmoraApp::createTrackers() {
+    inputMonitor_ = std::make_unique<X11InputMonitor>();
+    refreshPrimaryMonitor();
+    const auto monitor = [this]() -> std::optional<MonitorRect> {
+        if (primaryMonitor_.isEmpty()) {
+            return std::nullopt;
+        }
+        return MonitorRect{static_cast<double>(primaryMonitor_.x()),
+                           static_cast<double>(primaryMonitor_.y()),
+                           static_cast<double>(primaryMonitor_.width()),
+                           static_cast<double>(primaryMonitor_.height())};
+    };
+    mouseTracker_ =
+        std::make_unique<MouseTracker>(appState_, monitor, [this]() -> std::optional<ScreenPoint> {
+            const std::optional<RootPoint> pointer = inputMonitor_->pointerPosition();
+            return pointer ? std::optional(ScreenPoint{pointer->x, pointer->y}) : std::nullopt;
+        });
+    inputMonitor_->onPointerMoved = [this](RootPoint position) {
+        mouseTracker_->pointerMoved(position.x, position.y);
+    };
+    inputMonitor_->onLeftButtonPressed = [this] { mouseTracker_->leftButtonPressed(); };
+    inputMonitor_->onKeyPressed = [this](KeySymbol key, ModifierMask modifiers) {
+        globalKeyPressed(key, modifiers);
+    };
+    // Without XInput 2.2 the pointer is not followed: the band and spotlight stay centred.
+    inputMonitor_->start();
+
+    // The window list is read on a connection of its own: a reply awaited on the events'
+    // connection would pull their events off the socket unannounced.
+    QString error;
+    windowListDisplay_ = X11Display::open(QString(), &error);
+    if (windowListDisplay_) {
+        windowList_ = std::make_unique<X11WindowList>(windowListDisplay_->connection(),
+                                                      windowListDisplay_->root());
+    }
+    windowFocusTracker_ = std::make_unique<WindowFocusTracker>(
+        appState_,
+        [this] { return windowList_ ? windowList_->frontToBack() : std::vector<WindowRecord>{}; },
+        [monitor]() -> std::optional<WindowRect> {
+            const std::optional<MonitorRect> rect = monitor();
+            if (!rect) {
+                return std::nullopt;
+            }
+            return WindowRect{rect->x, rect->y, rect->width, rect->height};
+        },
+        static_cast<std::int32_t>(::getpid()),
+        std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer));
+    desktopEvents_->onActiveWindowChanged = [this] { windowFocusTracker_->activationChanged(); };
+}
+
+void GlimmoraApp::refreshPrimaryMonitor() {
+    if (inputMonitor_) {
+        primaryMonitor_ = inputMonitor_->primaryMonitor();
+    }
+}
+
+void GlimmoraApp::globalKeyPressed(std::uint32_t key, std::uint32_t modifiers) {
+    const bool togglesFocus = MouseTracker::isFocusToggleKey(key, modifiers);
+    // While the system-wide key holds the combination, the press is its own, and it quits
+    // already: this path covers a combination it could not take (another program holds it).
+    const bool quits =
+        isGlobalQuitCombination(key, modifiers) && !(quitHotKey_ && quitHotKey_->isRegistered());
+    // These act on keys typed in other applications: while Glimmora itself has the keyboard
+    // (its menu open) its own key handling decides.
+    if ((!togglesFocus && !quits) || hasKeyboard()) {
+        return;
+    }
+    if (togglesFocus) {
+        mouseTracker_->keyPressed(key, modifiers);
+    }
+    if (quits) {
+        logLine("🚨 Emergency escape hotkey triggered! Quitting app...");
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    }
+}
+
+bool GlimmoraApp::hasKeyboard() const {
+    // An open menu grabs the keyboard without taking the focus.
+    if (QApplication::activePopupWidget() != nullptr) {
+        return true;
+    }
+    // Asked of the server, not of Qt: Qt counts a window as active once it was given the
+    // focus, and the overlay, which never takes it, can look active when it is first shown.
+    const xcb_window_t focus = inputMonitor_->inputFocus();
+    if (focus == XCB_NONE) {
+        return false;
+    }
+    const QWindowList windows = QGuiApplication::allWindows();
+    return std::any_of(windows.begin(), windows.end(), [focus](const QWindow* window) {
+        return window->handle() != nullptr && window->winId() == focus;
+    });
+}
+
 void GlimmoraApp::installQuitKeys() {
-    // The system-wide key; there is no global monitor of other applications' keys on X11
-    // beyond it.
+    // The system-wide key, grabbed on its own thread and connection; the global monitor of
+    // other applications' keys is globalKeyPressed().
     quitHotKey_ = std::make_unique<X11QuitHotKey>();
     quitHotKey_->install();
     localQuitKeys_ = std::make_unique<X11LocalQuitKeyMonitor>();
@@ -130,7 +237,10 @@ void GlimmoraApp::startDesktopCapture() {
         });
 
     desktopEvents_->onScreensDidWake = [this] { captureStream_->handleScreenWake(); };
-    desktopEvents_->onScreenParametersChanged = [this] { captureStream_->handleScreenWake(); };
+    desktopEvents_->onScreenParametersChanged = [this] {
+        refreshPrimaryMonitor();
+        captureStream_->handleScreenWake();
+    };
     desktopEvents_->onWindowRestored = [this](std::uint32_t) {
         captureStream_->handleWindowRestore();
     };
@@ -225,6 +335,7 @@ void GlimmoraApp::refitOverlayWindow() {
     // Only the geometry changes, without configuring anew (hide, wait, show): the window is
     // override-redirect, so the server resizes it at once, without the window manager, and it
     // stays the same window with the same attributes.
+    refreshPrimaryMonitor();
     QWindow* window = contentWindow_.get();
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!isOverlayConfigured_ || !window || !screen || window->geometry() == screen->geometry()) {

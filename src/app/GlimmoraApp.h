@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QtGlobal>
 #include <memory>
 #include <vector>
@@ -16,6 +17,11 @@ class CaptureStream;
 class QtScheduler;
 class X11CaptureService;
 class MenuBarManager;
+class MouseTracker;
+class WindowFocusTracker;
+class X11Display;
+class X11InputMonitor;
+class X11WindowList;
 class ScreenShaderView;
 class X11DesktopEvents;
 class X11LocalQuitKeyMonitor;
@@ -65,6 +71,15 @@ private:
     void removeQuitKeys();
     /// Starts the live desktop feed of the renderer and ties its restarts to desktop events.
     void startDesktopCapture();
+    /// The pointer and window trackers with their X11 sources, ready for the renderer to start.
+    void createTrackers();
+    /// The global key monitor: the keys typed in other applications that Glimmora acts on,
+    /// Alt+F and the emergency quit combination.
+    void globalKeyPressed(std::uint32_t key, std::uint32_t modifiers);
+    /// Whether Glimmora's own windows get the keys typed now (its menu is open, say).
+    bool hasKeyboard() const;
+    /// Reads the primary monitor's rectangle again, after the screens changed.
+    void refreshPrimaryMonitor();
     /// Glimmora's own windows, which no desktop picture may contain.
     std::vector<quint32> ownWindowIds() const;
 
@@ -78,6 +93,15 @@ private:
     std::unique_ptr<X11LocalQuitKeyMonitor> localQuitKeys_;
     std::unique_ptr<X11DesktopEvents> desktopEvents_;
     std::unique_ptr<X11StackingKeeper> stackingKeeper_;
+    // The trackers and their sources outlive the renderer, which stops them when it goes.
+    std::unique_ptr<X11InputMonitor> inputMonitor_;
+    std::unique_ptr<X11Display> windowListDisplay_;
+    std::unique_ptr<X11WindowList> windowList_;
+    std::unique_ptr<MouseTracker> mouseTracker_;
+    std::unique_ptr<WindowFocusTracker> windowFocusTracker_;
+    /// The primary monitor in pixels of the X screen, kept current for the trackers, which
+    /// normalise every position to it.
+    QRect primaryMonitor_;
     std::unique_ptr<ScreenShaderView> contentWindow_;
     std::unique_ptr<QtScheduler> scheduler_;
     std::unique_ptr<X11CaptureService> captureService_;

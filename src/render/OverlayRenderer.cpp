@@ -9,6 +9,8 @@
 #include "render/PictureTextures.h"
 #include "render/ScenePictureCompositor.h"
 #include "settings/AppState.h"
+#include "trackers/MouseTracker.h"
+#include "trackers/WindowFocusTracker.h"
 
 namespace glimmora {
 
@@ -30,7 +32,29 @@ OverlayRenderer::OverlayRenderer(AppState& settings, std::function<double()> clo
     }));
 }
 
-OverlayRenderer::~OverlayRenderer() = default;
+OverlayRenderer::~OverlayRenderer() {
+    if (mouseTracker_ != nullptr) {
+        mouseTracker_->setClickExplosionHandler({});
+        mouseTracker_->stopTracking();
+    }
+    if (windowTracker_ != nullptr) {
+        windowTracker_->stopTracking();
+    }
+}
+
+void OverlayRenderer::startTrackers(MouseTracker* mouse, WindowFocusTracker* window) {
+    mouseTracker_ = mouse;
+    windowTracker_ = window;
+    if (mouse != nullptr) {
+        mouse->startTracking();
+        // The tracker lives longer than the renderer, which removes this callback on its way
+        // out: `this` is valid whenever it runs.
+        mouse->setClickExplosionHandler([this](float x, float y) { showExplosion(x, y); });
+    }
+    if (window != nullptr) {
+        window->startTracking();
+    }
+}
 
 void OverlayRenderer::initialize() {
     if (!hasContext()) {
@@ -159,6 +183,14 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
 
     readings_.now = clock_();
+    if (mouseTracker_ != nullptr) {
+        readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
+    }
+    if (windowTracker_ != nullptr) {
+        const WindowRect bounds = windowTracker_->activeWindowBounds();
+        readings_.window = {windowTracker_->hasActiveWindow(),
+                            {bounds.x, bounds.y, bounds.width, bounds.height}};
+    }
     const FrameParameters parameters = buildFrameParameters(settings_, readings_, state_);
     pipeline_->draw(texture, parameters);
     // Nothing waits for the GPU here: the window's buffer swap or the caller's read-back does.

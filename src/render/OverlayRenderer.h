@@ -15,6 +15,8 @@ namespace glimmora {
 
 class AppState;
 class GlPipeline;
+class MouseTracker;
+class WindowFocusTracker;
 class PictureTextures;
 class ScenePictureCompositor;
 
@@ -70,6 +72,12 @@ public:
     /// The click callback: shows an explosion at the normalised position, born now.
     void showExplosion(float x, float y);
 
+    /// Starts the pointer and window trackers the frames follow (either may be null), and
+    /// installs the click callback. From then on every frame reads their published positions.
+    /// The renderer stops them and removes its callback when it is destroyed, so both must
+    /// outlive it. Call once.
+    void startTrackers(MouseTracker* mouse, WindowFocusTracker* window);
+
     /// The GPU pictures, for tests and diagnostics.
     const PictureTextures* textures() const { return textures_.get(); }
     /// New desktop pictures taken for display so far (a benchmark's count of captured frames).
@@ -87,6 +95,8 @@ private:
     std::function<bool()> isVisible_;
     PictureHandOver handOver_;
     FrameInputs readings_;
+    MouseTracker* mouseTracker_ = nullptr;
+    WindowFocusTracker* windowTracker_ = nullptr;
     RendererState state_;
     std::unique_ptr<GlPipeline> pipeline_;
     std::unique_ptr<PictureTextures> textures_;

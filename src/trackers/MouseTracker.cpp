@@ -105,7 +105,7 @@ void MouseTracker::leftButtonPressed() {
 }
 
 void MouseTracker::keyPressed(KeySymbol key, ModifierMask modifiers) {
-    if (!tracking_ || !holdsAll(modifiers, kAlt) || key != kKeyF) {
+    if (!tracking_ || !isFocusToggleKey(key, modifiers)) {
         return;
     }
     appState_.isFocusEnabled = !appState_.isFocusEnabled();

@@ -82,6 +82,10 @@ public:
     /// A key went down anywhere on the desktop. Alt+F (other modifiers may be held as well)
     /// toggles focus mode and prints "Focus: ON" or "Focus: OFF"; everything else is ignored.
     void keyPressed(KeySymbol key, ModifierMask modifiers);
+    /// Whether keyPressed() acts on this key: Alt+F, other modifiers allowed.
+    static bool isFocusToggleKey(KeySymbol key, ModifierMask modifiers) {
+        return key == kKeyF && holdsAll(modifiers, kAlt);
+    }
 
 private:
     Signal<> objectWillChange_;  // declared first: every published field below refers to it

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/ManualRepeatingTimer.h"
 #include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/OffscreenTarget.h"
@@ -13,6 +14,8 @@
 #include "render/ScenePictureCompositor.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "trackers/MouseTracker.h"
+#include "trackers/WindowFocusTracker.h"
 
 namespace glimmora {
 namespace {
@@ -337,6 +340,53 @@ TEST_F(OverlayRendererTest, ClickExplosionIsBornNowAndDrawnUntilItsEnd) {
     now_ = 100.625;  // exact in single precision, past the 0.6 s lifetime
     drawCapturingOutput(*renderer, target.target());
     EXPECT_FALSE(renderer->rendererState().currentExplosion.has_value());
+}
+
+TEST_F(OverlayRendererTest, TrackersStartWithTheRendererFeedEveryFrameAndStopWithIt) {
+    ScreenPoint pointer{200, 450};
+    MouseTracker mouse(
+        settings_,
+        [] {
+            return std::optional(MonitorRect{0, 0, 800, 600});
+        },
+        [&pointer] { return std::optional(pointer); });
+    const WindowRecord editor{.windowId = 7, .ownerPid = 42, .bounds = {80, 60, 400, 300}};
+    WindowFocusTracker window(
+        settings_, [&] { return std::vector<WindowRecord>{editor}; },
+        [] {
+            return std::optional(WindowRect{0, 0, 800, 600});
+        },
+        1, std::make_unique<ManualRepeatingTimer>());
+    settings_.isSmartFocusEnabled = true;
+    settings_.isExplosionEnabled = true;
+    auto renderer = makeRenderer();
+    renderer->startTrackers(&mouse, &window);
+    EXPECT_TRUE(mouse.isTracking());
+    EXPECT_TRUE(window.isTracking());
+
+    // A click explodes in the renderer, on its clock.
+    mouse.leftButtonPressed();
+    ASSERT_TRUE(renderer->rendererState().currentExplosion.has_value());
+    EXPECT_EQ(*renderer->rendererState().currentExplosion, (Explosion{0.25f, 0.75f, 100.0}));
+
+    // Each frame reads the trackers' latest values.
+    mouse.pointerMoved(400, 150);
+    OffscreenTarget target({8, 8});
+    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
+    renderer->draw(target.target());
+    EXPECT_EQ(renderer->trackerReadings().mouse, (FrameInputs::Mouse{0.5f, 0.25f}));
+    const FrameInputs::Window seen = renderer->trackerReadings().window;
+    EXPECT_TRUE(seen.hasActiveWindow);
+    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.x, 0.1);
+    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.y, 0.1);
+    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.width, 0.5);
+    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.height, 0.5);
+
+    renderer.reset();
+    EXPECT_FALSE(mouse.isTracking());
+    EXPECT_FALSE(window.isTracking());
+    // Nothing may reach the renderer that is gone.
+    mouse.leftButtonPressed();
 }
 
 TEST_F(OverlayRendererTest, RendererWithoutContextDrawsNothingAndSaysWhy) {

@@ -77,6 +77,7 @@ X11DesktopEvents::X11DesktopEvents(const char* displayName) {
     }
     root_ = screens.data->root;
     wmStateAtom_ = internAtom(c, "WM_STATE");
+    activeWindowAtom_ = internAtom(c, "_NET_ACTIVE_WINDOW");
 
     selectRootEvents();
     watchExistingClients();
@@ -111,8 +112,10 @@ X11DesktopEvents::~X11DesktopEvents() {
 void X11DesktopEvents::selectRootEvents() {
     xcb_connection_t* c = connection_;
     // Substructure notify on the root reports every top-level window's creation, mapping,
-    // configuration (stacking included) and destruction.
-    const std::uint32_t rootMask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    // configuration (stacking included) and destruction; property changes bring the window
+    // manager's _NET_ACTIVE_WINDOW.
+    const std::uint32_t rootMask =
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &rootMask);
 
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
@@ -242,6 +245,8 @@ void X11DesktopEvents::dispatch(const xcb_generic_event_t& event) {
             const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
             if (e.atom == wmStateAtom_) {
                 wmStateChanged(e.window, e.state == XCB_PROPERTY_DELETE);
+            } else if (e.window == root_ && e.atom == activeWindowAtom_ && onActiveWindowChanged) {
+                onActiveWindowChanged();
             }
             return;
         }

@@ -25,8 +25,9 @@ struct TopLevelChange {
 };
 
 /// The desktop happenings the application reacts to, read from the X server on the main
-/// thread: top-level windows mapping or moving in the stack, the screen configuration
-/// changing, the screens waking up, and a client window coming back from being minimised.
+/// thread: top-level windows mapping or moving in the stack, the active window changing, the
+/// screen configuration changing, the screens waking up, and a client window coming back from
+/// being minimised.
 ///
 /// It has its own X connection, read through a socket notifier in the Qt event loop, so its
 /// event selections never mix with Qt's. The callbacks are plain hooks; an empty one is skipped.
@@ -54,6 +55,9 @@ public:
     /// The screens woke up: the screen saver went off, or the monitors came back from a DPMS
     /// power saving mode.
     std::function<void()> onScreensDidWake;
+    /// The window manager named another active window (_NET_ACTIVE_WINDOW on the root changed):
+    /// the user switched application or window.
+    std::function<void()> onActiveWindowChanged;
     /// A client window went from minimised (WM_STATE Iconic) back to shown (Normal).
     std::function<void(std::uint32_t client)> onWindowRestored;
 
@@ -77,6 +81,7 @@ private:
     xcb_connection_t* connection_ = nullptr;
     std::uint32_t root_ = 0;
     std::uint32_t wmStateAtom_ = 0;
+    std::uint32_t activeWindowAtom_ = 0;
     int randrFirstEvent_ = -1;        // -1: extension missing
     int screenSaverFirstEvent_ = -1;  // -1: extension missing
     bool dpmsWasOn_ = true;
