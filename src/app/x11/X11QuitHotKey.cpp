@@ -16,6 +16,7 @@
 #include "platform/Log.h"
 #include "platform/x11/X11KeyboardMapping.h"
 #include "platform/x11/X11Modifiers.h"
+#include "platform/x11/XcbConnect.h"
 #include "trackers/QuitKeys.h"
 
 namespace glimmora {
@@ -35,14 +36,10 @@ void postQuit() {
 
 X11QuitHotKey::X11QuitHotKey(std::function<void()> requestQuit, const char* displayName)
     : requestQuit_(requestQuit ? std::move(requestQuit) : std::function<void()>(&postQuit)) {
-    connection_ = xcb_connect(displayName, nullptr);
-    if (xcb_connection_has_error(connection_) != 0) {
-        xcb_disconnect(connection_);
-        connection_ = nullptr;
+    connection_ = connectPrivately(displayName);
+    if (connection_ == nullptr) {
         return;
     }
-    // Programs the application starts must not inherit (and keep alive) our connection.
-    ::fcntl(xcb_get_file_descriptor(connection_), F_SETFD, FD_CLOEXEC);
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
 }
 

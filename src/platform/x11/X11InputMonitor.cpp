@@ -1,6 +1,5 @@
 #include "platform/x11/X11InputMonitor.h"
 
-#include <fcntl.h>
 #include <xcb/xinput.h>
 // xkb.h names a field `explicit`, which C++ reserves.
 #define explicit explicit_
@@ -12,6 +11,7 @@
 #include "platform/x11/PrimaryMonitor.h"
 #include "platform/x11/X11KeyboardMapping.h"
 #include "platform/x11/X11Modifiers.h"
+#include "platform/x11/XcbConnect.h"
 
 namespace glimmora {
 namespace {
@@ -31,14 +31,10 @@ struct RawEventMask {
 }  // namespace
 
 X11InputMonitor::X11InputMonitor(const char* displayName) {
-    connection_ = xcb_connect(displayName, nullptr);
-    if (xcb_connection_has_error(connection_) != 0) {
-        xcb_disconnect(connection_);
-        connection_ = nullptr;
+    connection_ = connectPrivately(displayName);
+    if (connection_ == nullptr) {
         return;
     }
-    // Programs the application starts must not inherit (and keep alive) our connection.
-    ::fcntl(xcb_get_file_descriptor(connection_), F_SETFD, FD_CLOEXEC);
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
 }
 
