@@ -6,6 +6,7 @@
 #include <xcb/xkb.h>
 #undef explicit
 
+#include <QTimer>
 #include <cstdlib>
 
 #include "platform/x11/PrimaryMonitor.h"
@@ -143,21 +144,31 @@ void X11InputMonitor::processEvents() {
     if (connection_ == nullptr) {
         return;
     }
-    // Reading a reply (a pointer query) may move further events from the socket into xcb's
-    // queue, where the socket notifier would not see them: drain the queue, too, until both
-    // are empty.
-    for (;;) {
-        xcb_generic_event_t* event = xcb_poll_for_event(connection_);
-        if (event == nullptr) {
-            event = xcb_poll_for_queued_event(connection_);
-        }
-        if (event == nullptr) {
-            break;
-        }
+    dispatchEvents(&xcb_poll_for_event);
+    // The position query reads its reply from the socket, and with it whatever events came
+    // first; they now wait in xcb's queue, where the socket notifier would not see them.
+    flushMotion();
+    dispatchEvents(&xcb_poll_for_queued_event);
+    if (hasPendingMotion_ && !isFlushQueued_) {
+        // The pointer moved again meanwhile: once more from the event loop, which draws a frame
+        // in between instead of chasing a pointer that keeps moving.
+        isFlushQueued_ = true;
+        QTimer::singleShot(0, notifier_.get(), [this] {
+            isFlushQueued_ = false;
+            processEvents();
+        });
+    }
+    if (xcb_connection_has_error(connection_) != 0 && notifier_) {
+        // The server is gone: the socket would stay readable for ever.
+        notifier_->setEnabled(false);
+    }
+}
+
+void X11InputMonitor::dispatchEvents(xcb_generic_event_t* (*next)(xcb_connection_t*)) {
+    while (xcb_generic_event_t* event = next(connection_)) {
         XReply<xcb_generic_event_t> owned(event, &std::free);
         dispatch(*event);
     }
-    flushMotion();
 }
 
 void X11InputMonitor::flushMotion() {

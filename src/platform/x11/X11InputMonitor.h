@@ -72,6 +72,8 @@ public:
     void processEvents();
 
 private:
+    /// Dispatches every event `next` hands out (from the socket, or only those already queued).
+    void dispatchEvents(xcb_generic_event_t* (*next)(xcb_connection_t*));
     void dispatch(const xcb_generic_event_t& event);
     void flushMotion();
     void reloadKeyboardMapping();
@@ -83,6 +85,7 @@ private:
     /// The XKB effective modifier state (core bits) as of the last event read.
     std::uint8_t xkbModifiers_ = 0;
     bool hasPendingMotion_ = false;
+    bool isFlushQueued_ = false;
     std::unique_ptr<X11KeyboardMapping> keyboard_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
