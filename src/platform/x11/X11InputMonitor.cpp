@@ -195,10 +195,9 @@ void X11InputMonitor::dispatch(const xcb_generic_event_t& event) {
             case XCB_INPUT_RAW_BUTTON_PRESS: {
                 const auto& press =
                     reinterpret_cast<const xcb_input_raw_button_press_event_t&>(event);
-                // Touch screens also send an emulated button press for each touch; the touch
-                // itself is the input, and is not watched.
-                if (press.detail == kLeftButton &&
-                    (press.flags & XCB_INPUT_POINTER_EVENT_FLAGS_POINTER_EMULATED) == 0) {
+                // A tap on a touch screen comes as an emulated press of this button, and counts
+                // as the click every application takes it for.
+                if (press.detail == kLeftButton) {
                     // The movement that led to the click is reported first, in order.
                     flushMotion();
                     if (onLeftButtonPressed) {
