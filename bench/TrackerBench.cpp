@@ -72,6 +72,35 @@ private:
     std::vector<xcb_window_t> windows_;
 };
 
+/// Waits until the window manager frames new windows, for up to ten seconds. openbox names
+/// itself on the root before it is done starting, and a window mapped in between stays
+/// unmanaged for good; a probe window that gets a frame tells that it is ready.
+bool waitForWindowManager(xcb_connection_t* c) {
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const xcb_window_t probe = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(c, probe);
+        bool framed = false;
+        for (int i = 0; i < 100 && !framed; ++i) {
+            std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+                xcb_query_tree_reply(c, xcb_query_tree(c, probe), nullptr), &std::free);
+            framed = tree && tree->parent != screen->root;
+            if (!framed) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        xcb_destroy_window(c, probe);
+        xcb_flush(c);
+        if (framed) {
+            return true;
+        }
+    }
+    return false;
+}
+
 /// Waits until the window manager lists `count` windows, or gives up after five seconds.
 bool waitForManaged(X11WindowList& list, std::size_t count) {
     for (int i = 0; i < 500; ++i) {
@@ -90,7 +119,10 @@ void BM_WindowFocusUpdate(benchmark::State& state) {
         state.SkipWithError("no X display");
         return;
     }
-    {
+    static const bool isManaged = waitForWindowManager(creator);
+    if (!isManaged) {
+        state.SkipWithError("no window manager frames new windows");
+    } else {
         const auto count = static_cast<int>(state.range(0));
         const ManagedWindows windows(creator, count);
         X11WindowList list(reader, xcb_setup_roots_iterator(xcb_get_setup(reader)).data->root);
