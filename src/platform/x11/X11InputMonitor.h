@@ -46,7 +46,8 @@ public:
     /// Selects the raw events and starts reading them. False, with nothing installed, when
     /// there is no display or the server lacks XInput 2.2 or XKB.
     bool start();
-    bool isStarted() const { return notifier_ != nullptr; }
+    /// Started and still reading: false again once the server has gone away.
+    bool isStarted() const { return notifier_ != nullptr && notifier_->isEnabled(); }
 
     /// The pointer moved; its position when the movement was handled.
     std::function<void(RootPoint)> onPointerMoved;
