@@ -15,7 +15,7 @@ IniUserDefaults::IniUserDefaults(const QString& filePath)
 
 QString IniUserDefaults::defaultFilePath() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The XDG Base Directory Specification says relative paths are invalid and must be ignored.
+    // XDG base directories: a relative XDG_CONFIG_HOME is invalid and must be ignored.
     if (base.isEmpty() || QDir::isRelativePath(base)) {
         base = QDir::homePath() + QLatin1String("/.config");
     }
