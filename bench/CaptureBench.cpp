@@ -13,12 +13,12 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/MonotonicClock.h"
-#include "platform/QtRepeatingTimer.h"
-#include "platform/QtScheduler.h"
-#include "platform/x11/GlxSceneCompositor.h"
-#include "platform/x11/X11CaptureService.h"
-#include "render/CaptureStream.h"
+#include "capture/CaptureStream.h"
+#include "core/MonotonicClock.h"
+#include "core/QtRepeatingTimer.h"
+#include "core/QtScheduler.h"
+#include "platform/x11/capture/GlxSceneCompositor.h"
+#include "platform/x11/capture/X11CaptureService.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"

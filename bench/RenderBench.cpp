@@ -7,11 +7,11 @@
 #include <QImage>
 #include <memory>
 
+#include "capture/TestPatternSource.h"
 #include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/OffscreenTarget.h"
 #include "render/OverlayRenderer.h"
-#include "render/TestPatternSource.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 

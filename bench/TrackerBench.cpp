@@ -17,11 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ManualRepeatingTimer.h"
-#include "platform/x11/X11InputMonitor.h"
-#include "platform/x11/X11WindowList.h"
+#include "platform/x11/input/X11InputMonitor.h"
+#include "platform/x11/windows/X11WindowList.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/ManualRepeatingTimer.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
 
@@ -135,7 +135,7 @@ void BM_WindowFocusUpdate(benchmark::State& state) {
             WindowFocusTracker tracker(
                 appState, [&list] { return list.frontToBack(); },
                 [] {
-                    return std::optional(WindowRect{0, 0, 1920, 1080});
+                    return std::optional(Rect{0, 0, 1920, 1080});
                 },
                 static_cast<std::int32_t>(::getpid()), std::make_unique<ManualRepeatingTimer>());
             for (auto _ : state) {
@@ -161,18 +161,18 @@ void BM_PointerUpdate(benchmark::State& state) {
     MouseTracker tracker(
         appState,
         [] {
-            return std::optional(MonitorRect{0, 0, 1920, 1080});
+            return std::optional(Rect{0, 0, 1920, 1080});
         },
-        [&input]() -> std::optional<ScreenPoint> {
+        [&input]() -> std::optional<Point> {
             const auto p = input.pointerPosition();
-            return p ? std::optional(ScreenPoint{p->x, p->y}) : std::nullopt;
+            return p ? std::optional(Point{p->x, p->y}) : std::nullopt;
         });
     tracker.startTracking();
     double nudge = 0;
     for (auto _ : state) {
         // The pointer itself stands still here; the nudge makes every update publish anew, as
         // after a real movement.
-        const std::optional<RootPoint> position = input.pointerPosition();
+        const std::optional<Point> position = input.pointerPosition();
         nudge = 1 - nudge;
         tracker.pointerMoved(position->x + nudge, position->y);
         benchmark::DoNotOptimize(tracker.normalizedX());

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 #include "settings/AppState.h"
 
 namespace glimmora {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "settings/Signal.h"
+#include "core/Signal.h"
 
 namespace glimmora {
 

@@ -13,22 +13,22 @@
 
 #include "app/AppDelegate.h"
 #include "app/WindowManager.h"
-#include "app/x11/X11DesktopEvents.h"
-#include "app/x11/X11LocalQuitKeyMonitor.h"
-#include "app/x11/X11OverlayWindow.h"
-#include "app/x11/X11QuitHotKey.h"
-#include "app/x11/X11StackingKeeper.h"
-#include "app/x11/X11WindowHandle.h"
-#include "platform/Log.h"
-#include "platform/MonotonicClock.h"
-#include "platform/QtRepeatingTimer.h"
-#include "platform/QtScheduler.h"
-#include "platform/x11/GlxSceneCompositor.h"
-#include "platform/x11/X11CaptureService.h"
-#include "platform/x11/X11Display.h"
-#include "platform/x11/X11InputMonitor.h"
-#include "platform/x11/X11WindowList.h"
-#include "render/CaptureStream.h"
+#include "capture/CaptureStream.h"
+#include "core/Log.h"
+#include "core/MonotonicClock.h"
+#include "core/QtRepeatingTimer.h"
+#include "core/QtScheduler.h"
+#include "platform/x11/capture/GlxSceneCompositor.h"
+#include "platform/x11/capture/X11CaptureService.h"
+#include "platform/x11/connection/X11Display.h"
+#include "platform/x11/input/X11InputMonitor.h"
+#include "platform/x11/input/X11LocalQuitKeyMonitor.h"
+#include "platform/x11/input/X11QuitHotKey.h"
+#include "platform/x11/windows/X11DesktopEvents.h"
+#include "platform/x11/windows/X11OverlayWindow.h"
+#include "platform/x11/windows/X11StackingKeeper.h"
+#include "platform/x11/windows/X11WindowHandle.h"
+#include "platform/x11/windows/X11WindowList.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"
@@ -98,21 +98,21 @@ void GlimmoraApp::launch() {
 void GlimmoraApp::createTrackers() {
     inputMonitor_ = std::make_unique<X11InputMonitor>();
     refreshPrimaryMonitor();
-    const auto monitor = [this]() -> std::optional<MonitorRect> {
+    const auto monitor = [this]() -> std::optional<Rect> {
         if (primaryMonitor_.isEmpty()) {
             return std::nullopt;
         }
-        return MonitorRect{static_cast<double>(primaryMonitor_.x()),
-                           static_cast<double>(primaryMonitor_.y()),
-                           static_cast<double>(primaryMonitor_.width()),
-                           static_cast<double>(primaryMonitor_.height())};
+        return Rect{static_cast<double>(primaryMonitor_.x()),
+                    static_cast<double>(primaryMonitor_.y()),
+                    static_cast<double>(primaryMonitor_.width()),
+                    static_cast<double>(primaryMonitor_.height())};
     };
     mouseTracker_ =
-        std::make_unique<MouseTracker>(appState_, monitor, [this]() -> std::optional<ScreenPoint> {
-            const std::optional<RootPoint> pointer = inputMonitor_->pointerPosition();
-            return pointer ? std::optional(ScreenPoint{pointer->x, pointer->y}) : std::nullopt;
+        std::make_unique<MouseTracker>(appState_, monitor, [this]() -> std::optional<Point> {
+            const std::optional<Point> pointer = inputMonitor_->pointerPosition();
+            return pointer ? std::optional(Point{pointer->x, pointer->y}) : std::nullopt;
         });
-    inputMonitor_->onPointerMoved = [this](RootPoint position) {
+    inputMonitor_->onPointerMoved = [this](Point position) {
         mouseTracker_->pointerMoved(position.x, position.y);
     };
     inputMonitor_->onLeftButtonPressed = [this] { mouseTracker_->leftButtonPressed(); };
@@ -133,12 +133,12 @@ void GlimmoraApp::createTrackers() {
     windowFocusTracker_ = std::make_unique<WindowFocusTracker>(
         appState_,
         [this] { return windowList_ ? windowList_->frontToBack() : std::vector<WindowRecord>{}; },
-        [monitor]() -> std::optional<WindowRect> {
-            const std::optional<MonitorRect> rect = monitor();
+        [monitor]() -> std::optional<Rect> {
+            const std::optional<Rect> rect = monitor();
             if (!rect) {
                 return std::nullopt;
             }
-            return WindowRect{rect->x, rect->y, rect->width, rect->height};
+            return Rect{rect->x, rect->y, rect->width, rect->height};
         },
         static_cast<std::int32_t>(::getpid()),
         std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer));

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "settings/Signal.h"
+#include "core/Signal.h"
 
 namespace glimmora {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 
 namespace glimmora {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 
 namespace glimmora {
 

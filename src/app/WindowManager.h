@@ -3,7 +3,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/WindowHandle.h"
+#include "platform/WindowHandle.h"
 
 namespace glimmora {
 

@@ -11,7 +11,7 @@ constexpr double kMinimumPeriod = 0.001;
 
 }  // namespace
 
-std::optional<Point2D> OutlierRejector::filter(Point2D point, double timestamp) {
+std::optional<Point> OutlierRejector::filter(Point point, double timestamp) {
     if (lastPoint_ && lastTime_) {
         const double dx = point.x - lastPoint_->x;
         const double dy = point.y - lastPoint_->y;

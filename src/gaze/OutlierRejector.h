@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "gaze/Point2D.h"
+#include "core/Point.h"
 
 namespace glimmora {
 
@@ -22,7 +22,7 @@ public:
     /// Returns `point` if it is the first one or if reaching it from the last accepted point by
     /// `timestamp` (seconds) needs no more than the maximum speed; otherwise nothing. Time steps of
     /// 1 ms or less, also zero or negative ones, count as 1 ms.
-    std::optional<Point2D> filter(Point2D point, double timestamp);
+    std::optional<Point> filter(Point point, double timestamp);
 
     /// Forgets the last accepted point, so the next point is accepted whatever its distance.
     void reset();
@@ -30,7 +30,7 @@ public:
     double maxVelocity() const { return maxVelocity_; }
 
 private:
-    std::optional<Point2D> lastPoint_;
+    std::optional<Point> lastPoint_;
     std::optional<double> lastTime_;
     double maxVelocity_;
 };

@@ -5,7 +5,7 @@ namespace glimmora {
 Point2DFilter::Point2DFilter(double minCutoff, double beta, double dCutoff)
     : xFilter_(minCutoff, beta, dCutoff), yFilter_(minCutoff, beta, dCutoff) {}
 
-Point2D Point2DFilter::filter(Point2D point, double timestamp) {
+Point Point2DFilter::filter(Point point, double timestamp) {
     const double x = xFilter_.filter(point.x, timestamp);
     const double y = yFilter_.filter(point.y, timestamp);
     return {x, y};

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Point.h"
 #include "gaze/OneEuroFilter.h"
-#include "gaze/Point2D.h"
 
 namespace glimmora {
 
@@ -15,7 +15,7 @@ public:
     Point2DFilter(double minCutoff, double beta, double dCutoff);
 
     /// Filters `point` sampled at `timestamp` (seconds, monotonic clock).
-    Point2D filter(Point2D point, double timestamp);
+    Point filter(Point point, double timestamp);
 
     /// Forgets all samples on both axes; the next point passes through unchanged.
     void reset();

@@ -10,7 +10,7 @@ RunningAverageBuffer::RunningAverageBuffer(std::size_t size)
     buffer_.reserve(size_ + 1);
 }
 
-Point2D RunningAverageBuffer::add(Point2D point) {
+Point RunningAverageBuffer::add(Point point) {
     buffer_.push_back(point);
     if (buffer_.size() > size_) {
         buffer_.erase(buffer_.begin());
@@ -20,7 +20,7 @@ Point2D RunningAverageBuffer::add(Point2D point) {
     double sumY = 0;
     double totalWeight = 0;
     double weight = 0;
-    for (const Point2D& p : buffer_) {
+    for (const Point& p : buffer_) {
         weight += 1.0;
         sumX += p.x * weight;
         sumY += p.y * weight;

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "gaze/Point2D.h"
+#include "core/Point.h"
 
 namespace glimmora {
 
@@ -20,7 +20,7 @@ public:
 
     /// Appends `point`, drops the oldest point if more than size() are held, and returns the
     /// weighted mean of the points now held.
-    Point2D add(Point2D point);
+    Point add(Point point);
 
     /// Empties the buffer; size() is kept.
     void reset();
@@ -32,7 +32,7 @@ public:
 
 private:
     std::size_t size_;
-    std::vector<Point2D> buffer_;  // oldest first
+    std::vector<Point> buffer_;  // oldest first
 };
 
 }  // namespace glimmora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rect.h"
+
 namespace glimmora {
 
 /// Everything the trackers and the clock say about one frame, read once by the renderer and
@@ -24,16 +26,8 @@ struct FrameInputs {
         bool operator==(const Caret&) const = default;
     };
 
-    /// A rectangle as origin plus size. The size may be negative; readers then swap the edges.
-    struct Rect {
-        double x = 0;
-        double y = 0;
-        double width = 0;
-        double height = 0;
-        bool operator==(const Rect&) const = default;
-    };
-
-    /// The frontmost window. `activeWindowBounds` is meaningful only while `hasActiveWindow`.
+    /// The frontmost window. `activeWindowBounds` is meaningful only while `hasActiveWindow`;
+    /// its size may be negative, and readers then swap the edges.
     struct Window {
         bool hasActiveWindow = false;
         Rect activeWindowBounds{0, 0, 1, 1};

@@ -72,9 +72,8 @@ ExplosionParams explosionAt(float t, RendererState& state) {
 /// The sharp rectangle: the frontmost window, or a speck at the centre of the screen when there
 /// is none. Edges are found in double (the bounds' precision) and only then rounded.
 void setSmartFocusRect(const FrameInputs::Window& window, SmartFocusParams& block) {
-    const FrameInputs::Rect rect = window.hasActiveWindow
-                                       ? window.activeWindowBounds
-                                       : FrameInputs::Rect{0.5, 0.5, 0.001, 0.001};
+    const Rect rect =
+        window.hasActiveWindow ? window.activeWindowBounds : Rect{0.5, 0.5, 0.001, 0.001};
     const double farX = rect.x + rect.width;
     const double farY = rect.y + rect.height;
     block.minX = static_cast<float>(std::min(rect.x, farX));

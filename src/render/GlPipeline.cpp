@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 #include "platform/gl/GlApi.h"
 #include "platform/gl/GlProgram.h"
 

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "platform/Log.h"
+#include "capture/ScenePictureCompositor.h"
+#include "core/Log.h"
 #include "platform/gl/GlApi.h"
 #include "render/FrameParameterBuilder.h"
 #include "render/GlPipeline.h"
 #include "render/PictureTextures.h"
-#include "render/ScenePictureCompositor.h"
 #include "settings/AppState.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
@@ -187,7 +187,7 @@ void OverlayRenderer::draw(const RenderTarget& target) {
         readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
     }
     if (windowTracker_ != nullptr) {
-        const WindowRect bounds = windowTracker_->activeWindowBounds();
+        const Rect bounds = windowTracker_->activeWindowBounds();
         readings_.window = {windowTracker_->hasActiveWindow(),
                             {bounds.x, bounds.y, bounds.width, bounds.height}};
     }

@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "capture/PictureHandOver.h"
+#include "core/Signal.h"
 #include "render/FrameInputs.h"
-#include "render/PictureHandOver.h"
 #include "render/RenderTarget.h"
 #include "render/RendererState.h"
-#include "settings/Signal.h"
 
 namespace glimmora {
 

@@ -3,9 +3,9 @@
 #include <QString>
 #include <vector>
 
+#include "core/Published.h"
+#include "core/Signal.h"
 #include "settings/FocusProfile.h"
-#include "settings/Published.h"
-#include "settings/Signal.h"
 
 namespace glimmora {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/Log.h"
-#include "platform/QtRepeatingTimer.h"
+#include "core/Log.h"
+#include "core/QtRepeatingTimer.h"
 #include "settings/AppState.h"
 
 namespace glimmora {

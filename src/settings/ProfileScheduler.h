@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/RepeatingTimer.h"
+#include "core/RepeatingTimer.h"
 #include "settings/FocusProfile.h"
 
 namespace glimmora {

@@ -59,7 +59,7 @@ std::optional<WindowRecord> chooseActiveWindow(const std::vector<WindowRecord>& 
     return principalWindowOf(frontToBack, *pid);
 }
 
-WindowRect normalizeToMonitor(const WindowRect& bounds, const WindowRect& monitor) {
+Rect normalizeToMonitor(const Rect& bounds, const Rect& monitor) {
     // Move into the monitor's own space first: the X screen's origin is the root window's
     // corner, which is the primary monitor's corner only when that monitor sits at (0, 0).
     const double x = bounds.x - monitor.x;

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/Rect.h"
 #include "trackers/WindowRecord.h"
-#include "trackers/WindowRect.h"
 
 namespace glimmora {
 
@@ -36,6 +36,6 @@ std::optional<WindowRecord> chooseActiveWindow(const std::vector<WindowRecord>& 
 /// `bounds` (pixels of the X screen) as fractions of `monitor` (also pixels of the X screen):
 /// 0 at the monitor's left and top edges, 1 at its right and bottom edges. `monitor` must have
 /// a positive width and height.
-WindowRect normalizeToMonitor(const WindowRect& bounds, const WindowRect& monitor);
+Rect normalizeToMonitor(const Rect& bounds, const Rect& monitor);
 
 }  // namespace glimmora

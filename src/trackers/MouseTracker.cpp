@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 #include "settings/AppState.h"
 
 namespace glimmora {
@@ -21,14 +21,14 @@ struct NormalizedPoint {
 /// shifts it), so its origin is subtracted: using the size alone would only be right for a
 /// primary at 0,0. Computed in double and only then narrowed, so large desktops lose nothing
 /// before the division.
-NormalizedPoint normalize(ScreenPoint p, const MonitorRect& monitor) {
+NormalizedPoint normalize(Point p, const Rect& monitor) {
     return {static_cast<float>((p.x - monitor.x) / monitor.width),
             static_cast<float>((p.y - monitor.y) / monitor.height)};
 }
 
 /// The primary monitor, or nullopt when there is none or it has no area to divide by.
-std::optional<MonitorRect> usableMonitor(const MouseTracker::PrimaryMonitorSource& source) {
-    std::optional<MonitorRect> monitor = source ? source() : std::nullopt;
+std::optional<Rect> usableMonitor(const MouseTracker::PrimaryMonitorSource& source) {
+    std::optional<Rect> monitor = source ? source() : std::nullopt;
     if (monitor && (monitor->width <= 0 || monitor->height <= 0)) {
         return std::nullopt;
     }
@@ -74,11 +74,11 @@ void MouseTracker::pointerMoved(double x, double y) {
     if (!tracking_) {
         return;
     }
-    const std::optional<MonitorRect> monitor = usableMonitor(primaryMonitor_);
+    const std::optional<Rect> monitor = usableMonitor(primaryMonitor_);
     if (!monitor) {
         return;
     }
-    const ScreenPoint position{x, y};
+    const Point position{x, y};
     const NormalizedPoint normalized = normalize(position, *monitor);
     mousePosition = position;
     normalizedX = normalized.x;
@@ -89,11 +89,11 @@ void MouseTracker::leftButtonPressed() {
     if (!tracking_ || !appState_.isExplosionEnabled()) {
         return;
     }
-    const std::optional<MonitorRect> monitor = usableMonitor(primaryMonitor_);
+    const std::optional<Rect> monitor = usableMonitor(primaryMonitor_);
     if (!monitor) {
         return;
     }
-    const std::optional<ScreenPoint> pointer = pointer_ ? pointer_() : std::nullopt;
+    const std::optional<Point> pointer = pointer_ ? pointer_() : std::nullopt;
     if (!pointer) {
         return;
     }

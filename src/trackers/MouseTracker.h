@@ -3,31 +3,15 @@
 #include <functional>
 #include <optional>
 
-#include "settings/Published.h"
-#include "settings/Signal.h"
-#include "trackers/KeyInput.h"
+#include "core/KeyInput.h"
+#include "core/Point.h"
+#include "core/Published.h"
+#include "core/Rect.h"
+#include "core/Signal.h"
 
 namespace glimmora {
 
 class AppState;
-
-/// A pointer position in global X pixels: origin at the top-left of the whole X screen, y down.
-struct ScreenPoint {
-    double x = 0;
-    double y = 0;
-
-    bool operator==(const ScreenPoint&) const = default;
-};
-
-/// A monitor's rectangle in the same global X pixels as ScreenPoint.
-struct MonitorRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-
-    bool operator==(const MonitorRect&) const = default;
-};
 
 /// Follows the pointer across the whole desktop and publishes where it is relative to the
 /// primary monitor, for the focus band, reading ruler and cursor spotlight. It also turns left
@@ -44,9 +28,9 @@ class MouseTracker {
 public:
     /// The primary monitor's rectangle, or nullopt when there is none (no RandR output marked
     /// primary and no fallback): pointer and click events are then ignored.
-    using PrimaryMonitorSource = std::function<std::optional<MonitorRect>()>;
+    using PrimaryMonitorSource = std::function<std::optional<Rect>()>;
     /// The pointer's current global position, or nullopt when it cannot be read.
-    using PointerSource = std::function<std::optional<ScreenPoint>()>;
+    using PointerSource = std::function<std::optional<Point>()>;
     /// Receives a click's normalised position (same convention as normalizedX / normalizedY).
     using ClickExplosionHandler = std::function<void(float x, float y)>;
 
@@ -92,7 +76,7 @@ private:
 
 public:
     /// Last pointer position seen, in global X pixels.
-    Published<ScreenPoint> mousePosition{objectWillChange_, ScreenPoint{}};
+    Published<Point> mousePosition{objectWillChange_, Point{}};
     /// Pointer y as a fraction of the primary monitor: 0 = top edge, 1 = bottom edge. Not
     /// clamped, so a pointer on another monitor gives values outside 0 to 1.
     Published<float> normalizedY{objectWillChange_, 0.5f};

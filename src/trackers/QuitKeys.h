@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "trackers/KeyInput.h"
+#include "core/KeyInput.h"
 
 namespace glimmora {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 #include "settings/AppState.h"
 #include "trackers/ActiveWindowRule.h"
 
@@ -17,7 +17,7 @@ constexpr std::chrono::milliseconds kUpdateInterval{33};
 /// Smaller moves than this, as a fraction of the monitor, are not worth waking observers for.
 constexpr double kRepublishThreshold = 0.001;
 
-bool differsNoticeably(const WindowRect& a, const WindowRect& b) {
+bool differsNoticeably(const Rect& a, const Rect& b) {
     return std::abs(a.x - b.x) > kRepublishThreshold || std::abs(a.y - b.y) > kRepublishThreshold ||
            std::abs(a.width - b.width) > kRepublishThreshold ||
            std::abs(a.height - b.height) > kRepublishThreshold;
@@ -63,7 +63,7 @@ void WindowFocusTracker::updateActiveWindow() {
         hasActiveWindow = false;
         return;
     }
-    const std::optional<WindowRect> monitor = primaryMonitor_();
+    const std::optional<Rect> monitor = primaryMonitor_();
     // A monitor without area cannot be divided by; treat it like no monitor at all.
     if (!monitor || !(monitor->width > 0) || !(monitor->height > 0)) {
         return;
@@ -73,7 +73,7 @@ void WindowFocusTracker::updateActiveWindow() {
         hasActiveWindow = false;
         return;
     }
-    const WindowRect normalized = normalizeToMonitor(window->bounds, *monitor);
+    const Rect normalized = normalizeToMonitor(window->bounds, *monitor);
     if (differsNoticeably(normalized, activeWindowBounds())) {
         activeWindowBounds = normalized;
     }

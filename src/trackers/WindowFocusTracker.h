@@ -6,11 +6,11 @@
 #include <optional>
 #include <vector>
 
-#include "platform/RepeatingTimer.h"
-#include "settings/Published.h"
-#include "settings/Signal.h"
+#include "core/Published.h"
+#include "core/Rect.h"
+#include "core/RepeatingTimer.h"
+#include "core/Signal.h"
 #include "trackers/WindowRecord.h"
-#include "trackers/WindowRect.h"
 
 namespace glimmora {
 
@@ -27,7 +27,7 @@ public:
     /// Returns the on-screen top-level windows, frontmost first.
     using WindowListSource = std::function<std::vector<WindowRecord>()>;
     /// Returns the primary monitor in pixels of the X screen, or nothing when there is none.
-    using MonitorSource = std::function<std::optional<WindowRect>()>;
+    using MonitorSource = std::function<std::optional<Rect>()>;
 
     /// `ownPid` is this process, whose overlay window is never the active one. The tracker owns
     /// `timer` and stops it before it is destroyed.
@@ -49,7 +49,7 @@ public:
     /// Keeps its last value when the window is lost; meaningful only while `hasActiveWindow`.
     /// Republished only when a component moves by more than 0.001, so a still window wakes no
     /// observer.
-    Published<WindowRect> activeWindowBounds{objectWillChange_, WindowRect{0, 0, 1, 1}};
+    Published<Rect> activeWindowBounds{objectWillChange_, Rect{0, 0, 1, 1}};
     /// Whether the last update found a window; assigned on every update that gets that far.
     Published<bool> hasActiveWindow{objectWillChange_, false};
 

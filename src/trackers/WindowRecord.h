@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "trackers/WindowRect.h"
+#include "core/Rect.h"
 
 namespace glimmora {
 
@@ -19,7 +19,7 @@ struct WindowRecord {
     /// 1 = opaque, 0 = fully transparent.
     double alpha = 1;
     /// Frame bounds in pixels of the X screen (origin at the root window's top-left corner).
-    WindowRect bounds;
+    Rect bounds;
     /// False for hidden (minimised, on another workspace) or unmapped windows.
     bool isOnScreen = true;
     /// The window the window manager reports as active (the one with keyboard focus).

@@ -13,9 +13,9 @@
 #include <memory>
 #include <sstream>
 
-#include "app/ChildProcess.h"
-#include "app/X11TestDisplay.h"
-#include "app/XvfbSession.h"
+#include "support/ChildProcess.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/GlimmoraProcess.h"
-#include "app/X11TestDisplay.h"
-#include "app/XvfbSession.h"
+#include "support/GlimmoraProcess.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {

@@ -15,10 +15,10 @@
 #include <optional>
 #include <string>
 
-#include "app/ChildProcess.h"
-#include "app/GlimmoraProcess.h"
-#include "app/X11TestDisplay.h"
-#include "app/XvfbSession.h"
+#include "support/ChildProcess.h"
+#include "support/GlimmoraProcess.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/x11/X11QuitHotKey.h"
-#include "platform/Log.h"
+#include "core/Log.h"
+#include "platform/x11/input/X11QuitHotKey.h"
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <vector>
 
-#include "app/TestApplication.h"
+#include "support/TestApplication.h"
 
 namespace glimmora {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/FakeWindowHandle.h"
+#include "support/FakeWindowHandle.h"
 
 namespace glimmora {
 namespace {

@@ -19,14 +19,14 @@ OutlierRejector gazeRejector() {
 
 TEST(OutlierRejectorTest, AcceptsFirstPointWhereverItIs) {
     OutlierRejector rejector = gazeRejector();
-    EXPECT_EQ(rejector.filter({1e7, -1e7}, 0.0), (Point2D{1e7, -1e7}));
+    EXPECT_EQ(rejector.filter({1e7, -1e7}, 0.0), (Point{1e7, -1e7}));
 }
 
 TEST(OutlierRejectorTest, AcceptsSpeedEqualToMaximum) {
     OutlierRejector rejector = gazeRejector();
     rejector.filter({0.0, 0.0}, 2.0);
     // 1000 points (a 600-800 right triangle) in 0.25 s: exactly 4000 points per second.
-    EXPECT_EQ(rejector.filter({600.0, 800.0}, 2.25), (Point2D{600.0, 800.0}));
+    EXPECT_EQ(rejector.filter({600.0, 800.0}, 2.25), (Point{600.0, 800.0}));
 }
 
 TEST(OutlierRejectorTest, RejectsSpeedAboveMaximum) {
@@ -44,7 +44,7 @@ TEST(OutlierRejectorTest, RejectedPointLeavesNoTrace) {
     // accepted one it is still 400 points in 0.09 s.
     EXPECT_EQ(rejector.filter({500.0, 100.0}, 0.09), std::nullopt);
     // Small moves around the last accepted point keep being accepted.
-    EXPECT_EQ(rejector.filter({110.0, 100.0}, 0.095), (Point2D{110.0, 100.0}));
+    EXPECT_EQ(rejector.filter({110.0, 100.0}, 0.095), (Point{110.0, 100.0}));
 }
 
 TEST(OutlierRejectorTest, AcceptsJumpOnceEnoughTimeHasPassedSinceLastAcceptedPoint) {
@@ -52,9 +52,9 @@ TEST(OutlierRejectorTest, AcceptsJumpOnceEnoughTimeHasPassedSinceLastAcceptedPoi
     rejector.filter({100.0, 100.0}, 0.0);
     EXPECT_EQ(rejector.filter({500.0, 100.0}, 1.0 / 30.0), std::nullopt);
     EXPECT_EQ(rejector.filter({500.0, 100.0}, 2.0 / 30.0), std::nullopt);
-    EXPECT_EQ(rejector.filter({500.0, 100.0}, 0.1), (Point2D{500.0, 100.0}));
+    EXPECT_EQ(rejector.filter({500.0, 100.0}, 0.1), (Point{500.0, 100.0}));
     // The new place is now the reference.
-    EXPECT_EQ(rejector.filter({505.0, 100.0}, 0.13), (Point2D{505.0, 100.0}));
+    EXPECT_EQ(rejector.filter({505.0, 100.0}, 0.13), (Point{505.0, 100.0}));
     EXPECT_EQ(rejector.filter({100.0, 100.0}, 0.16), std::nullopt);
 }
 
@@ -62,20 +62,20 @@ TEST(OutlierRejectorTest, TimeStepsOfAtMostOneMillisecondCountAsOne) {
     // Starting at 0 keeps the steps exact. At 1 ms, 4000 points per second allow 4 points.
     OutlierRejector rejector = gazeRejector();
     rejector.filter({0.0, 0.0}, 0.0);
-    EXPECT_EQ(rejector.filter({3.0, 0.0}, 0.0), (Point2D{3.0, 0.0}));   // same time
-    EXPECT_EQ(rejector.filter({3.0, 4.5}, 0.0), std::nullopt);          // 4.5 in 1 ms
-    EXPECT_EQ(rejector.filter({3.0, 3.5}, -1.0), (Point2D{3.0, 3.5}));  // earlier
-    EXPECT_EQ(rejector.filter({3.0, -1.0}, -2.0), std::nullopt);        // 4.5 in 1 ms
+    EXPECT_EQ(rejector.filter({3.0, 0.0}, 0.0), (Point{3.0, 0.0}));   // same time
+    EXPECT_EQ(rejector.filter({3.0, 4.5}, 0.0), std::nullopt);        // 4.5 in 1 ms
+    EXPECT_EQ(rejector.filter({3.0, 3.5}, -1.0), (Point{3.0, 3.5}));  // earlier
+    EXPECT_EQ(rejector.filter({3.0, -1.0}, -2.0), std::nullopt);      // 4.5 in 1 ms
     // 0.5 ms, then 0.3 ms later: still judged as 1 ms steps.
-    EXPECT_EQ(rejector.filter({3.0, 0.5}, -0.9995), (Point2D{3.0, 0.5}));
-    EXPECT_EQ(rejector.filter({3.0, 4.4}, -0.9992), (Point2D{3.0, 4.4}));
+    EXPECT_EQ(rejector.filter({3.0, 0.5}, -0.9995), (Point{3.0, 0.5}));
+    EXPECT_EQ(rejector.filter({3.0, 4.4}, -0.9992), (Point{3.0, 4.4}));
 }
 
 TEST(OutlierRejectorTest, ResetAcceptsNextPointWhateverItsDistance) {
     OutlierRejector rejector = gazeRejector();
     rejector.filter({0.0, 0.0}, 5.0);
     rejector.reset();
-    EXPECT_EQ(rejector.filter({3000.0, 2000.0}, 5.0), (Point2D{3000.0, 2000.0}));
+    EXPECT_EQ(rejector.filter({3000.0, 2000.0}, 5.0), (Point{3000.0, 2000.0}));
     // The maximum speed survives the reset.
     EXPECT_EQ(rejector.maxVelocity(), 4000.0);
     EXPECT_EQ(rejector.filter({0.0, 0.0}, 5.01), std::nullopt);
@@ -86,11 +86,11 @@ TEST(OutlierRejectorTest, MatchesReferenceOnLongIrregularSequence) {
     const double maxVelocity = 4000.0;
     OutlierRejector rejector(maxVelocity);
     bool haveLast = false;
-    Point2D last{};
+    Point last{};
     double lastTime = 0;
     int accepted = 0, rejected = 0;
     double t = 0.0;
-    Point2D p{960.0, 540.0};
+    Point p{960.0, 540.0};
     for (int i = 0; i < 5000; ++i) {
         if (i == 2500) {
             rejector.reset();
@@ -98,7 +98,7 @@ TEST(OutlierRejectorTest, MatchesReferenceOnLongIrregularSequence) {
         }
         t = test::nextIrregularTimestamp(rng, t);
         p = {test::nextWanderingValue(rng, p.x), test::nextWanderingValue(rng, p.y)};
-        std::optional<Point2D> expected = p;
+        std::optional<Point> expected = p;
         if (haveLast) {
             const double distance =
                 std::sqrt((p.x - last.x) * (p.x - last.x) + (p.y - last.y) * (p.y - last.y));

@@ -19,7 +19,7 @@ Point2DFilter gazeFilter() {
 
 TEST(Point2DFilterTest, ReturnsFirstPointExactly) {
     Point2DFilter filter = gazeFilter();
-    EXPECT_EQ(filter.filter({640.5, -12.25}, 7.0), (Point2D{640.5, -12.25}));
+    EXPECT_EQ(filter.filter({640.5, -12.25}, 7.0), (Point{640.5, -12.25}));
 }
 
 TEST(Point2DFilterTest, FiltersEachAxisOnItsOwnWithTheSameTimestamps) {
@@ -28,11 +28,11 @@ TEST(Point2DFilterTest, FiltersEachAxisOnItsOwnWithTheSameTimestamps) {
     OneEuroFilter y(0.4, 0.05, 1.5);
     std::mt19937_64 rng(77);
     double t = 3.0;
-    Point2D p{100.0, 900.0};
+    Point p{100.0, 900.0};
     for (int i = 0; i < 3000; ++i) {
         t = test::nextIrregularTimestamp(rng, t);
         p = {test::nextWanderingValue(rng, p.x), test::nextWanderingValue(rng, p.y)};
-        const Point2D expected{x.filter(p.x, t), y.filter(p.y, t)};
+        const Point expected{x.filter(p.x, t), y.filter(p.y, t)};
         ASSERT_EQ(filter.filter(p, t), expected) << "sample " << i;
     }
 }
@@ -45,7 +45,7 @@ TEST(Point2DFilterTest, ResetStartsBothAxesOver) {
     used.reset();
 
     Point2DFilter fresh = gazeFilter();
-    EXPECT_EQ(used.filter({1.5, 2.5}, 0.25), (Point2D{1.5, 2.5}));
+    EXPECT_EQ(used.filter({1.5, 2.5}, 0.25), (Point{1.5, 2.5}));
     fresh.filter({1.5, 2.5}, 0.25);
     for (double t = 0.28, v = 5.0; t < 1.5; t += 0.031, v *= 1.3) {
         EXPECT_EQ(used.filter({v, -v}, t), fresh.filter({v, -v}, t));

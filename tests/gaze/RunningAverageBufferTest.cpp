@@ -16,7 +16,7 @@ RunningAverageBuffer gazeBuffer() {
 
 TEST(RunningAverageBufferTest, SinglePointIsItsOwnAverage) {
     RunningAverageBuffer buffer = gazeBuffer();
-    EXPECT_EQ(buffer.add({123.25, -7.5}), (Point2D{123.25, -7.5}));
+    EXPECT_EQ(buffer.add({123.25, -7.5}), (Point{123.25, -7.5}));
     EXPECT_EQ(buffer.count(), 1u);
 }
 
@@ -24,7 +24,7 @@ TEST(RunningAverageBufferTest, NewestOfTwoPointsWeighsTwice) {
     RunningAverageBuffer buffer = gazeBuffer();
     buffer.add({3.0, 30.0});
     // (p1 + 2 p2) / 3
-    EXPECT_EQ(buffer.add({6.0, -3.0}), (Point2D{5.0, 8.0}));
+    EXPECT_EQ(buffer.add({6.0, -3.0}), (Point{5.0, 8.0}));
 }
 
 TEST(RunningAverageBufferTest, SeventhPointDropsTheOldest) {
@@ -34,7 +34,7 @@ TEST(RunningAverageBufferTest, SeventhPointDropsTheOldest) {
         buffer.add({double(i), double(10 * i)});
     }
     EXPECT_EQ(buffer.count(), 6u);
-    const Point2D average = buffer.add({6.0, 60.0});
+    const Point average = buffer.add({6.0, 60.0});
     EXPECT_EQ(buffer.count(), 6u);
     // Points 1..6 with weights 1..6: sum of i * i is 91, weights sum to 21.
     EXPECT_DOUBLE_EQ(average.x, 91.0 / 21.0);
@@ -59,7 +59,7 @@ TEST(RunningAverageBufferTest, ResetEmptiesButKeepsTheSize) {
     buffer.reset();
     EXPECT_EQ(buffer.count(), 0u);
     EXPECT_EQ(buffer.size(), 6u);
-    EXPECT_EQ(buffer.add({-4.0, 8.0}), (Point2D{-4.0, 8.0}));
+    EXPECT_EQ(buffer.add({-4.0, 8.0}), (Point{-4.0, 8.0}));
     for (int i = 0; i < 10; ++i) {
         buffer.add({0.0, 0.0});
     }
@@ -69,7 +69,7 @@ TEST(RunningAverageBufferTest, ResetEmptiesButKeepsTheSize) {
 TEST(RunningAverageBufferTest, SizeZeroKeepsTheNewestPoint) {
     RunningAverageBuffer buffer(0);
     buffer.add({1.0, 2.0});
-    EXPECT_EQ(buffer.add({3.0, 4.0}), (Point2D{3.0, 4.0}));
+    EXPECT_EQ(buffer.add({3.0, 4.0}), (Point{3.0, 4.0}));
 }
 
 TEST(RunningAverageBufferTest, MatchesReferenceOnLongRandomSequence) {
@@ -77,18 +77,18 @@ TEST(RunningAverageBufferTest, MatchesReferenceOnLongRandomSequence) {
     std::uniform_real_distribution<double> coordinate(-500.0, 4000.0);
     for (std::size_t size : {1u, 2u, 6u, 11u}) {
         RunningAverageBuffer buffer(size);
-        std::deque<Point2D> window;
+        std::deque<Point> window;
         for (int i = 0; i < 3000; ++i) {
             if (i == 1500) {
                 buffer.reset();
                 window.clear();
             }
-            const Point2D p{coordinate(rng), coordinate(rng)};
+            const Point p{coordinate(rng), coordinate(rng)};
             window.push_back(p);
             if (window.size() > size) {
                 window.pop_front();
             }
-            Point2D weighted{0.0, 0.0};
+            Point weighted{0.0, 0.0};
             double weights = 0.0;
             for (std::size_t k = 0; k < window.size(); ++k) {
                 const double w = static_cast<double>(k + 1);
@@ -96,7 +96,7 @@ TEST(RunningAverageBufferTest, MatchesReferenceOnLongRandomSequence) {
                 weighted.y += w * window[k].y;
                 weights += w;
             }
-            ASSERT_EQ(buffer.add(p), (Point2D{weighted.x / weights, weighted.y / weights}))
+            ASSERT_EQ(buffer.add(p), (Point{weighted.x / weights, weighted.y / weights}))
                 << "size " << size << " sample " << i;
         }
     }

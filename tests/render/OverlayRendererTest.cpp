@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "platform/ManualRepeatingTimer.h"
+#include "capture/ScenePictureCompositor.h"
 #include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/OffscreenTarget.h"
 #include "render/PictureTextures.h"
-#include "render/ScenePictureCompositor.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/ManualRepeatingTimer.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
 
@@ -343,18 +343,18 @@ TEST_F(OverlayRendererTest, ClickExplosionIsBornNowAndDrawnUntilItsEnd) {
 }
 
 TEST_F(OverlayRendererTest, TrackersStartWithTheRendererFeedEveryFrameAndStopWithIt) {
-    ScreenPoint pointer{200, 450};
+    Point pointer{200, 450};
     MouseTracker mouse(
         settings_,
         [] {
-            return std::optional(MonitorRect{0, 0, 800, 600});
+            return std::optional(Rect{0, 0, 800, 600});
         },
         [&pointer] { return std::optional(pointer); });
     const WindowRecord editor{.windowId = 7, .ownerPid = 42, .bounds = {80, 60, 400, 300}};
     WindowFocusTracker window(
         settings_, [&] { return std::vector<WindowRecord>{editor}; },
         [] {
-            return std::optional(WindowRect{0, 0, 800, 600});
+            return std::optional(Rect{0, 0, 800, 600});
         },
         1, std::make_unique<ManualRepeatingTimer>());
     settings_.isSmartFocusEnabled = true;

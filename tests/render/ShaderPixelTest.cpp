@@ -18,9 +18,9 @@
 #include "render/OverlayRenderer.h"
 #include "render/ParameterBlocks.h"
 #include "render/PictureTextures.h"
-#include "render/PixelTestSupport.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/PixelTestSupport.h"
 
 namespace glimmora {
 namespace {

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <string>
 
-#include "platform/ManualRepeatingTimer.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/ManualRepeatingTimer.h"
 
 namespace glimmora {
 namespace {

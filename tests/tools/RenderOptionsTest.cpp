@@ -31,7 +31,7 @@ TEST(RenderOptionsTest, ReadsEveryOption) {
     expected.overrides = {{"isScreenDimmerEnabled", "true"}};
     expected.mouse = NormalizedPoint{0.25f, 0.75f};
     expected.caret = NormalizedPoint{0.1f, 0.2f};
-    expected.window = FrameInputs::Rect{0.1, 0.2, 0.5, 0.6};
+    expected.window = Rect{0.1, 0.2, 0.5, 0.6};
     expected.gazeY = 0.3f;
     expected.explosion = ExplosionOption{{0.4f, 0.6f}, 0.25};
     expected.time = 12.5;

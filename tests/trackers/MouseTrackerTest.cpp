@@ -31,8 +31,8 @@ protected:
 
     MemoryUserDefaults defaults;
     AppState state{defaults};
-    std::optional<MonitorRect> primary = MonitorRect{0, 0, 1920, 1080};
-    std::optional<ScreenPoint> pointer = ScreenPoint{0, 0};
+    std::optional<Rect> primary = Rect{0, 0, 1920, 1080};
+    std::optional<Point> pointer = Point{0, 0};
     std::vector<std::pair<float, float>> clicks;
     MouseTracker tracker{state, [this] { return primary; }, [this] { return pointer; }};
 };
@@ -50,12 +50,12 @@ TEST_F(MouseTrackerTest, MapsPrimaryCornersToZeroAndOne) {
     tracker.pointerMoved(1920, 1080);
     EXPECT_EQ(tracker.normalizedX(), 1.0f);
     EXPECT_EQ(tracker.normalizedY(), 1.0f);
-    EXPECT_EQ(tracker.mousePosition(), (ScreenPoint{1920, 1080}));
+    EXPECT_EQ(tracker.mousePosition(), (Point{1920, 1080}));
 }
 
 TEST_F(MouseTrackerTest, MeasuresFromPrimaryOriginAndDoesNotClamp) {
     // A 2560 px monitor left of the primary puts the primary's origin at x = 2560.
-    primary = MonitorRect{2560, 200, 1920, 1080};
+    primary = Rect{2560, 200, 1920, 1080};
     tracker.pointerMoved(2560 + 480, 200 + 270);
     EXPECT_EQ(tracker.normalizedX(), 0.25f);
     EXPECT_EQ(tracker.normalizedY(), 0.25f);
@@ -69,7 +69,7 @@ TEST_F(MouseTrackerTest, AnnouncesEachChangeBeforePublishingInFieldOrder) {
     std::vector<std::string> events;
     Subscription will = tracker.objectWillChange().connect([&] { events.push_back("will"); });
     Subscription pos =
-        tracker.mousePosition.sinkChanges([&](const ScreenPoint&) { events.push_back("pos"); });
+        tracker.mousePosition.sinkChanges([&](const Point&) { events.push_back("pos"); });
     Subscription x = tracker.normalizedX.sinkChanges([&](float) { events.push_back("x"); });
     Subscription y = tracker.normalizedY.sinkChanges([&](float) { events.push_back("y"); });
 
@@ -78,8 +78,8 @@ TEST_F(MouseTrackerTest, AnnouncesEachChangeBeforePublishingInFieldOrder) {
 }
 
 TEST_F(MouseTrackerTest, IgnoresMovementWithoutPrimaryMonitor) {
-    for (std::optional<MonitorRect> missing :
-         {std::optional<MonitorRect>{}, std::optional<MonitorRect>{MonitorRect{0, 0, 0, 0}}}) {
+    for (std::optional<Rect> missing :
+         {std::optional<Rect>{}, std::optional<Rect>{Rect{0, 0, 0, 0}}}) {
         primary = missing;
         int notifications = 0;
         Subscription will = tracker.objectWillChange().connect([&] { ++notifications; });
@@ -92,7 +92,7 @@ TEST_F(MouseTrackerTest, IgnoresMovementWithoutPrimaryMonitor) {
 
 TEST_F(MouseTrackerTest, KeepsPublishingWhileButtonHeld) {
     state.isExplosionEnabled = true;
-    pointer = ScreenPoint{480, 270};
+    pointer = Point{480, 270};
     printedBy([&] { tracker.leftButtonPressed(); });
     // Motion reported during the drag moves the published position with the pointer.
     tracker.pointerMoved(960, 810);
@@ -103,7 +103,7 @@ TEST_F(MouseTrackerTest, KeepsPublishingWhileButtonHeld) {
 TEST_F(MouseTrackerTest, ClickWithExplosionsOnCallsBackOnceAndPrintsPosition) {
     state.isExplosionEnabled = true;
     tracker.pointerMoved(0, 0);
-    pointer = ScreenPoint{960, 270};
+    pointer = Point{960, 270};
 
     EXPECT_EQ(printedBy([&] { tracker.leftButtonPressed(); }), "BOOM at (0.5, 0.25)\n");
     EXPECT_EQ(clicks, (std::vector<std::pair<float, float>>{{0.5f, 0.25f}}));
@@ -114,7 +114,7 @@ TEST_F(MouseTrackerTest, ClickWithExplosionsOnCallsBackOnceAndPrintsPosition) {
 
 TEST_F(MouseTrackerTest, PrintsShortestTextThatReadsBackAsTheSameFloat) {
     state.isExplosionEnabled = true;
-    pointer = ScreenPoint{640, 360};  // a third of the monitor each way
+    pointer = Point{640, 360};  // a third of the monitor each way
     const std::string line = printedBy([&] { tracker.leftButtonPressed(); });
     ASSERT_EQ(clicks.size(), 1u);
     const std::string prefix = "BOOM at (";
@@ -127,7 +127,7 @@ TEST_F(MouseTrackerTest, PrintsShortestTextThatReadsBackAsTheSameFloat) {
 }
 
 TEST_F(MouseTrackerTest, ClickDoesNothingWithExplosionsOffOrNoMonitor) {
-    pointer = ScreenPoint{960, 270};
+    pointer = Point{960, 270};
     EXPECT_EQ(printedBy([&] { tracker.leftButtonPressed(); }), "");
 
     state.isExplosionEnabled = true;
@@ -160,7 +160,7 @@ TEST_F(MouseTrackerTest, OtherKeysAndModifiersLeaveFocusAlone) {
 
 TEST_F(MouseTrackerTest, StoppedTrackerIgnoresEveryEvent) {
     state.isExplosionEnabled = true;
-    pointer = ScreenPoint{960, 270};
+    pointer = Point{960, 270};
     const std::string printed = printedBy([&] {
         tracker.stopTracking();
         tracker.pointerMoved(0, 0);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ManualRepeatingTimer.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/ManualRepeatingTimer.h"
 #include "trackers/ActiveWindowRule.h"
 
 namespace glimmora {
@@ -21,7 +21,7 @@ constexpr std::int32_t kOwnPid = 100;
 constexpr std::int32_t kEditorPid = 200;
 constexpr std::int32_t kPanelPid = 300;
 
-WindowRecord window(std::uint32_t id, std::int32_t pid, WindowRect bounds, int layer = 0,
+WindowRecord window(std::uint32_t id, std::int32_t pid, Rect bounds, int layer = 0,
                     double alpha = 1) {
     return {.windowId = id, .ownerPid = pid, .layer = layer, .alpha = alpha, .bounds = bounds};
 }
@@ -128,17 +128,17 @@ TEST(ActiveWindowRule, HighestPossibleLayerNeverQualifies) {
 // --- Normalisation ---
 
 TEST(NormalizeToMonitor, QuarterWindowAndMoveDown) {
-    const WindowRect monitor{0, 0, 2000, 1000};
-    EXPECT_EQ(normalizeToMonitor({0, 0, 1000, 500}, monitor), (WindowRect{0, 0, 0.5, 0.5}));
-    const WindowRect moved = normalizeToMonitor({0, 100, 1000, 500}, monitor);
+    const Rect monitor{0, 0, 2000, 1000};
+    EXPECT_EQ(normalizeToMonitor({0, 0, 1000, 500}, monitor), (Rect{0, 0, 0.5, 0.5}));
+    const Rect moved = normalizeToMonitor({0, 100, 1000, 500}, monitor);
     EXPECT_DOUBLE_EQ(moved.y, 0.1);
     EXPECT_EQ(moved.height, 0.5);
 }
 
 TEST(NormalizeToMonitor, MeasuresFromThePrimaryMonitorsCorner) {
     // Primary monitor right of a 1920-pixel one; the window is centred on it.
-    const WindowRect monitor{1920, 0, 2000, 1000};
-    const WindowRect n = normalizeToMonitor({1920 + 500, 250, 1000, 500}, monitor);
+    const Rect monitor{1920, 0, 2000, 1000};
+    const Rect n = normalizeToMonitor({1920 + 500, 250, 1000, 500}, monitor);
     EXPECT_DOUBLE_EQ(n.x, 0.25);
     EXPECT_DOUBLE_EQ(n.y, 0.25);
     EXPECT_DOUBLE_EQ(n.width, 0.5);
@@ -168,14 +168,14 @@ protected:
         return testing::internal::GetCapturedStdout();
     }
 
-    void showEditorAt(WindowRect bounds) {
+    void showEditorAt(Rect bounds) {
         windows = {window(1, kOwnPid, {0, 0, 2000, 1000}), window(2, kEditorPid, bounds)};
     }
 
     MemoryUserDefaults defaults;
     AppState settings{defaults};
     std::vector<WindowRecord> windows;
-    std::optional<WindowRect> monitor = WindowRect{0, 0, 2000, 1000};
+    std::optional<Rect> monitor = Rect{0, 0, 2000, 1000};
     int listRequests = 0;
     ManualRepeatingTimer* timer = nullptr;
     std::unique_ptr<WindowFocusTracker> tracker;
@@ -183,13 +183,13 @@ protected:
 
 TEST_F(WindowFocusTrackerTest, StartUpdatesAtOnceSchedulesThirtyHertzAndLogs) {
     EXPECT_FALSE(tracker->hasActiveWindow());
-    EXPECT_EQ(tracker->activeWindowBounds(), (WindowRect{0, 0, 1, 1}));
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 1, 1}));
     showEditorAt({0, 0, 1000, 500});
 
     EXPECT_EQ(start(), "WindowFocusTracker: Started tracking\n");
     EXPECT_EQ(listRequests, 1);
     EXPECT_TRUE(tracker->hasActiveWindow());
-    EXPECT_EQ(tracker->activeWindowBounds(), (WindowRect{0, 0, 0.5, 0.5}));
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 0.5, 0.5}));
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval().count(), 33);
 
@@ -228,7 +228,7 @@ TEST_F(WindowFocusTrackerTest, SmartFocusOffNeverRequestsTheWindowList) {
     tracker->activationChanged();
     timer->fire();
     EXPECT_EQ(listRequests, requestsWhileOn);
-    EXPECT_EQ(tracker->activeWindowBounds(), (WindowRect{0, 0, 0.5, 0.5}));
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 0.5, 0.5}));
 
     settings.isSmartFocusEnabled = true;
     timer->fire();
@@ -258,7 +258,7 @@ TEST_F(WindowFocusTrackerTest, SmallMovesDoNotRepublishBoundsButReassignTheFlag)
     timer->fire();
     EXPECT_EQ(boundsChanges, 0);
     EXPECT_EQ(flagAssignments, 2);
-    EXPECT_EQ(tracker->activeWindowBounds(), (WindowRect{0, 0, 0.5, 0.5}));
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 0.5, 0.5}));
 
     showEditorAt({3, 0, 1000, 500});
     timer->fire();
@@ -276,7 +276,7 @@ TEST_F(WindowFocusTrackerTest, LosingTheWindowKeepsTheLastBounds) {
     windows = {window(2, kEditorPid, {0, 0, 50, 50})};
     timer->fire();
     EXPECT_FALSE(tracker->hasActiveWindow());
-    EXPECT_EQ(tracker->activeWindowBounds(), (WindowRect{0.25, 0.25, 0.5, 0.5}));
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0.25, 0.25, 0.5, 0.5}));
 }
 
 TEST_F(WindowFocusTrackerTest, MissingMonitorLeavesEverythingUnchanged) {
@@ -286,8 +286,8 @@ TEST_F(WindowFocusTrackerTest, MissingMonitorLeavesEverythingUnchanged) {
     Subscription s = tracker->objectWillChange().connect([&] { ++notifications; });
 
     windows.clear();
-    for (const std::optional<WindowRect>& absent :
-         {std::optional<WindowRect>(), std::optional<WindowRect>(WindowRect{0, 0, 0, 1000})}) {
+    for (const std::optional<Rect>& absent :
+         {std::optional<Rect>(), std::optional<Rect>(Rect{0, 0, 0, 1000})}) {
         monitor = absent;
         timer->fire();
     }
@@ -304,7 +304,7 @@ TEST_F(WindowFocusTrackerTest, ActivationUpdatesAtOnceOnlyWhileTracking) {
     start();
     windows.insert(windows.begin() + 1, window(7, kPanelPid, {0, 0, 2000, 1000}));
     tracker->activationChanged();  // no timer tick in between
-    EXPECT_EQ(tracker->activeWindowBounds(), (WindowRect{0, 0, 1, 1}));
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 1, 1}));
 
     testing::internal::CaptureStdout();
     tracker->stopTracking();

@@ -16,15 +16,15 @@
 #include <utility>
 #include <vector>
 
-#include "app/TestApplication.h"
-#include "app/X11TestDisplay.h"
-#include "app/XvfbSession.h"
-#include "app/x11/X11DesktopEvents.h"
-#include "platform/ManualRepeatingTimer.h"
-#include "platform/x11/X11InputMonitor.h"
-#include "platform/x11/X11WindowList.h"
+#include "platform/x11/input/X11InputMonitor.h"
+#include "platform/x11/windows/X11DesktopEvents.h"
+#include "platform/x11/windows/X11WindowList.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/ManualRepeatingTimer.h"
+#include "support/TestApplication.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
 
@@ -85,15 +85,14 @@ protected:
         tracker = std::make_unique<MouseTracker>(
             state,
             [primary] {
-                return std::optional(MonitorRect{double(primary.x()), double(primary.y()),
-                                                 double(primary.width()),
-                                                 double(primary.height())});
+                return std::optional(Rect{double(primary.x()), double(primary.y()),
+                                          double(primary.width()), double(primary.height())});
             },
-            [this]() -> std::optional<ScreenPoint> {
+            [this]() -> std::optional<Point> {
                 const auto pointer = input->pointerPosition();
-                return pointer ? std::optional(ScreenPoint{pointer->x, pointer->y}) : std::nullopt;
+                return pointer ? std::optional(Point{pointer->x, pointer->y}) : std::nullopt;
             });
-        input->onPointerMoved = [this](RootPoint p) { tracker->pointerMoved(p.x, p.y); };
+        input->onPointerMoved = [this](Point p) { tracker->pointerMoved(p.x, p.y); };
         input->onLeftButtonPressed = [this] { tracker->leftButtonPressed(); };
         input->onKeyPressed = [this](KeySymbol key, ModifierMask modifiers) {
             tracker->keyPressed(key, modifiers);
@@ -128,7 +127,7 @@ protected:
 TEST_F(X11MouseTrackerTest, RelativeMovesPublishTheNormalisedPosition) {
     ASSERT_TRUE(xdotool({"mousemove_relative", "--sync", "--", "-200", "150"}));
     ASSERT_TRUE(waitFor([&] {
-        return tracker->mousePosition() == ScreenPoint{200, 450};
+        return tracker->mousePosition() == Point{200, 450};
     })) << tracker->mousePosition().x
         << ", " << tracker->mousePosition().y;
     EXPECT_EQ(tracker->normalizedX(), 0.25f);
@@ -137,7 +136,7 @@ TEST_F(X11MouseTrackerTest, RelativeMovesPublishTheNormalisedPosition) {
     // A drag: the position follows the pointer while the button is held.
     ASSERT_TRUE(xdotool({"mousedown", "3"}));
     ASSERT_TRUE(xdotool({"mousemove_relative", "--sync", "200", "-150"}));
-    EXPECT_TRUE(waitFor([&] { return tracker->mousePosition() == ScreenPoint{400, 300}; }));
+    EXPECT_TRUE(waitFor([&] { return tracker->mousePosition() == Point{400, 300}; }));
     ASSERT_TRUE(xdotool({"mouseup", "3"}));
 }
 
@@ -224,7 +223,7 @@ protected:
                 return list->frontToBack();
             },
             [] {
-                return std::optional(WindowRect{0, 0, kScreenWidth, kScreenHeight});
+                return std::optional(Rect{0, 0, kScreenWidth, kScreenHeight});
             },
             static_cast<std::int32_t>(::getpid()), std::move(ownedTimer));
         events->onActiveWindowChanged = [this] { tracker->activationChanged(); };
@@ -249,13 +248,13 @@ protected:
     }
 
     /// The window manager's frame around `window` as fractions of the screen.
-    WindowRect frameBounds(xcb_window_t window) {
+    Rect frameBounds(xcb_window_t window) {
         const test::RootRect frame = x->rootGeometry(x->topLevelOf(window));
         return {double(frame.x) / kScreenWidth, double(frame.y) / kScreenHeight,
                 double(frame.width) / kScreenWidth, double(frame.height) / kScreenHeight};
     }
 
-    static bool isNear(const WindowRect& a, const WindowRect& b) {
+    static bool isNear(const Rect& a, const Rect& b) {
         constexpr double kPixel = 1.0 / kScreenWidth;
         return std::abs(a.x - b.x) < kPixel && std::abs(a.y - b.y) < kPixel &&
                std::abs(a.width - b.width) < kPixel && std::abs(a.height - b.height) < kPixel;

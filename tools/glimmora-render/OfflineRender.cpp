@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/Log.h"
+#include "core/Log.h"
 #include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/OffscreenTarget.h"

@@ -139,7 +139,7 @@ private:
             if (!n || !std::all_of(n->begin(), n->end(), isFraction)) {
                 return expects("X,Y,W,H, each from 0 to 1");
             }
-            options_.window = FrameInputs::Rect{(*n)[0], (*n)[1], (*n)[2], (*n)[3]};
+            options_.window = Rect{(*n)[0], (*n)[1], (*n)[2], (*n)[3]};
         } else if (name == QLatin1String("--gaze")) {
             const auto n = parseNumbers(value, 1);
             if (!n || !isFraction((*n)[0])) {

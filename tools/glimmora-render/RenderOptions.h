@@ -47,7 +47,7 @@ struct RenderOptions {
     QList<SettingOverride> overrides;
     std::optional<NormalizedPoint> mouse;
     std::optional<NormalizedPoint> caret;
-    std::optional<FrameInputs::Rect> window;
+    std::optional<Rect> window;
     std::optional<float> gazeY;
     std::optional<ExplosionOption> explosion;
     double time = 0;  // frame time, seconds

@@ -1,0 +1,85 @@
+#include "platform/x11/windows/X11StackingKeeper.h"
+
+#include <xcb/xcb.h>
+
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/WindowHandle.h"
+
+namespace glimmora {
+
+StackingClass stackingClassForLevel(int level) {
+    if (level < WindowLevel::overlay) {
+        return StackingClass::normal;
+    }
+    return level == WindowLevel::overlay ? StackingClass::aboveAll : StackingClass::aboveOverlay;
+}
+
+X11StackingKeeper::X11StackingKeeper(xcb_connection_t* connection) : connection_(connection) {}
+
+void X11StackingKeeper::setLevel(std::uint32_t window, int level) {
+    const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                 [window](const Entry& e) { return e.window == window; });
+    if (it == entries_.end()) {
+        entries_.push_back({window, level});
+    } else {
+        it->level = level;
+    }
+    // Every kept window, not only this one: raising the overlay alone would cover the gaze
+    // window above it.
+    raiseNow();
+}
+
+void X11StackingKeeper::forget(std::uint32_t window) {
+    std::erase_if(entries_, [window](const Entry& e) { return e.window == window; });
+}
+
+bool X11StackingKeeper::isRegistered(std::uint32_t window) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [window](const Entry& e) { return e.window == window; });
+}
+
+void X11StackingKeeper::topLevelChanged(const TopLevelChange& change) {
+    // Our own raises come back as configures of our windows: answering them would loop.
+    if (isRegistered(change.window) && change.kind != TopLevelChange::Kind::mapped) {
+        return;
+    }
+    if (raisePending_) {
+        return;
+    }
+    raisePending_ = true;
+    QTimer::singleShot(0, &context_, [this] {
+        raisePending_ = false;
+        raiseNow();
+    });
+}
+
+std::vector<std::uint32_t> X11StackingKeeper::raiseOrder() const {
+    std::vector<Entry> kept;
+    std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(kept), [](const Entry& e) {
+        return stackingClassForLevel(e.level) != StackingClass::normal;
+    });
+    std::stable_sort(kept.begin(), kept.end(), [](const Entry& a, const Entry& b) {
+        return stackingClassForLevel(a.level) < stackingClassForLevel(b.level);
+    });
+    std::vector<std::uint32_t> order;
+    order.reserve(kept.size());
+    for (const Entry& e : kept) {
+        order.push_back(e.window);
+    }
+    return order;
+}
+
+void X11StackingKeeper::raiseNow() {
+    if (!connection_) {
+        return;
+    }
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    for (std::uint32_t window : raiseOrder()) {
+        xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    }
+    xcb_flush(connection_);
+}
+
+}  // namespace glimmora

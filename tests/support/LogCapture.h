@@ -1,0 +1,57 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/Log.h"
+
+namespace glimmora::test {
+
+/// Collects what the program logs while it lives, instead of standard output.
+class LogCapture {
+public:
+    LogCapture() {
+        setLogSink([this](std::string_view line) {
+            const std::lock_guard lock(mutex_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~LogCapture() { setLogSink({}); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<std::string> lines() const {
+        const std::lock_guard lock(mutex_);
+        return lines_;
+    }
+
+    /// Every line so far, each followed by a newline, as standard output would have shown them.
+    std::string text() const {
+        std::string all;
+        for (const std::string& line : lines()) {
+            all += line + '\n';
+        }
+        return all;
+    }
+
+    /// How many lines so far are exactly `line`.
+    int count(std::string_view line) const {
+        int n = 0;
+        for (const std::string& each : lines()) {
+            n += each == line ? 1 : 0;
+        }
+        return n;
+    }
+
+    void clear() {
+        const std::lock_guard lock(mutex_);
+        lines_.clear();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace glimmora::test

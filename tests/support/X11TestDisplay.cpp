@@ -1,0 +1,369 @@
+#include "support/X11TestDisplay.h"
+
+#include <xcb/shape.h>
+#include <xcb/xtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace glimmora::test {
+namespace {
+
+template <typename T>
+std::unique_ptr<T, decltype(&std::free)> own(T* reply) {
+    return {reply, &std::free};
+}
+
+}  // namespace
+
+X11TestDisplay::X11TestDisplay(const std::string& display) {
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(display.c_str(), &screenNumber);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return;
+    }
+    connection_ = c;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber; ++i) {
+        xcb_screen_next(&it);
+    }
+    screen_ = it.data;
+    root_ = screen_->root;
+    for (auto depth = xcb_screen_allowed_depths_iterator(screen_); depth.rem;
+         xcb_depth_next(&depth)) {
+        for (auto visual = xcb_depth_visuals_iterator(depth.data); visual.rem;
+             xcb_visualtype_next(&visual)) {
+            if (visual.data->visual_id == screen_->root_visual) {
+                rootVisual_ = visual.data;
+            }
+        }
+    }
+}
+
+X11TestDisplay::~X11TestDisplay() {
+    if (connection_) {
+        xcb_disconnect(connection_);
+    }
+}
+
+xcb_window_t X11TestDisplay::createWindow(RootRect rect, bool overrideRedirect,
+                                          std::uint32_t eventMask, xcb_window_t parent) {
+    const xcb_window_t window = xcb_generate_id(connection_);
+    const std::uint32_t values[] = {screen_->white_pixel, overrideRedirect ? 1u : 0u, eventMask};
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window,
+                      parent == XCB_NONE ? root_ : parent, static_cast<std::int16_t>(rect.x),
+                      static_cast<std::int16_t>(rect.y), static_cast<std::uint16_t>(rect.width),
+                      static_cast<std::uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen_->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    flush();
+    return window;
+}
+
+void X11TestDisplay::map(xcb_window_t window) {
+    xcb_map_window(connection_, window);
+    flush();
+}
+
+void X11TestDisplay::unmap(xcb_window_t window) {
+    xcb_unmap_window(connection_, window);
+    flush();
+}
+
+void X11TestDisplay::destroy(xcb_window_t window) {
+    xcb_destroy_window(connection_, window);
+    flush();
+}
+
+void X11TestDisplay::resize(xcb_window_t window, int width, int height) {
+    const std::uint32_t size[] = {static_cast<std::uint32_t>(width),
+                                  static_cast<std::uint32_t>(height)};
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         size);
+    flush();
+}
+
+void X11TestDisplay::minimise(xcb_window_t window) {
+    constexpr std::uint32_t kIconicState = 3;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("WM_CHANGE_STATE");
+    message.data.data32[0] = kIconicState;
+    xcb_send_event(connection_, 0, root_,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    flush();
+}
+
+void X11TestDisplay::setBackground(xcb_window_t window, Rgb colour) {
+    const std::uint32_t pixel = pixelOf(colour);
+    xcb_change_window_attributes(connection_, window, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(connection_, 0, window, 0, 0, 0, 0);
+    flush();
+}
+
+void X11TestDisplay::setWallpaper(Rgb colour) {
+    // A tile: the desktop repeats it, and it still fits after the screen changes size.
+    constexpr std::uint16_t kTile = 16;
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root_, kTile, kTile);
+    const xcb_gcontext_t gc = xcb_generate_id(connection_);
+    const std::uint32_t foreground = pixelOf(colour);
+    xcb_create_gc(connection_, gc, pixmap, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t all{0, 0, kTile, kTile};
+    xcb_poly_fill_rectangle(connection_, pixmap, gc, 1, &all);
+    xcb_free_gc(connection_, gc);
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom("_XROOTPMAP_ID"),
+                        XCB_ATOM_PIXMAP, 32, 1, &pixmap);
+    xcb_change_window_attributes(connection_, root_, XCB_CW_BACK_PIXMAP, &pixmap);
+    xcb_clear_area(connection_, 0, root_, 0, 0, 0, 0);
+    sync();
+}
+
+void X11TestDisplay::raise(xcb_window_t window) {
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    flush();
+}
+
+void X11TestDisplay::flush() {
+    xcb_flush(connection_);
+}
+
+void X11TestDisplay::sync() {
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+std::vector<xcb_window_t> X11TestDisplay::stack() {
+    const auto tree =
+        own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+    if (!tree) {
+        return {};
+    }
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+xcb_window_t X11TestDisplay::topLevelOf(xcb_window_t window) {
+    for (;;) {
+        const auto tree =
+            own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+        if (!tree || tree->parent == root_ || tree->parent == XCB_NONE) {
+            return window;
+        }
+        window = tree->parent;
+    }
+}
+
+bool X11TestDisplay::isAbove(xcb_window_t upper, xcb_window_t lower) {
+    const auto order = stack();
+    const auto u = std::find(order.begin(), order.end(), upper);
+    const auto l = std::find(order.begin(), order.end(), lower);
+    return u != order.end() && l != order.end() && u > l;
+}
+
+std::uint32_t X11TestDisplay::atom(const std::string& name) {
+    const auto reply = own(xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+        nullptr));
+    return reply ? reply->atom : std::uint32_t{XCB_ATOM_NONE};
+}
+
+std::optional<std::uint32_t> X11TestDisplay::cardinal(xcb_window_t window, const std::string& name,
+                                                      xcb_atom_t type) {
+    const auto reply = own(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, atom(name), type, 0, 1), nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4) {
+        return std::nullopt;
+    }
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+}
+
+std::vector<std::uint32_t> X11TestDisplay::cardinals(xcb_window_t window, const std::string& name,
+                                                     xcb_atom_t type) {
+    const auto reply = own(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, atom(name), type, 0, 4096), nullptr));
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+std::string X11TestDisplay::text(xcb_window_t window, xcb_atom_t property) {
+    const auto reply = own(xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+        nullptr));
+    if (!reply || reply->format != 8) {
+        return {};
+    }
+    const char* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    return std::string(data, data + xcb_get_property_value_length(reply.get()));
+}
+
+void X11TestDisplay::setCardinals(xcb_window_t window, const std::string& name, xcb_atom_t type,
+                                  const std::vector<std::uint32_t>& values) {
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(name), type, 32,
+                        static_cast<std::uint32_t>(values.size()), values.data());
+    flush();
+}
+
+void X11TestDisplay::deleteProperty(xcb_window_t window, const std::string& name) {
+    xcb_delete_property(connection_, window, atom(name));
+    flush();
+}
+
+RootRect X11TestDisplay::rootGeometry(xcb_window_t window) {
+    const auto geometry =
+        own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    const auto translated = own(xcb_translate_coordinates_reply(
+        connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+    if (!geometry || !translated) {
+        return {};
+    }
+    return {translated->dst_x, translated->dst_y, geometry->width, geometry->height};
+}
+
+RootRect X11TestDisplay::rootSize() {
+    return rootGeometry(root_);
+}
+
+ScreenShot X11TestDisplay::screenShot() {
+    const RootRect size = rootSize();
+    const auto image =
+        own(xcb_get_image_reply(connection_,
+                                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0,
+                                              static_cast<std::uint16_t>(size.width),
+                                              static_cast<std::uint16_t>(size.height), ~0u),
+                                nullptr));
+    const auto* setup = xcb_get_setup(connection_);
+    // Xvfb's 24-bit screens keep a pixel in 32 bits, in the machine's byte order.
+    const std::size_t count = static_cast<std::size_t>(size.width) * size.height;
+    if (!image || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
+        static_cast<std::size_t>(xcb_get_image_data_length(image.get())) != count * 4) {
+        return {};
+    }
+    ScreenShot shot{size.width, size.height, {}};
+    shot.pixels.reserve(count);
+    const std::uint8_t* data = xcb_get_image_data(image.get());
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t pixel =
+            std::uint32_t{data[4 * i]} | std::uint32_t{data[4 * i + 1]} << 8 |
+            std::uint32_t{data[4 * i + 2]} << 16 | std::uint32_t{data[4 * i + 3]} << 24;
+        shot.pixels.push_back(colourOf(pixel));
+    }
+    return shot;
+}
+
+bool X11TestDisplay::isOverrideRedirect(xcb_window_t window) {
+    const auto attributes = own(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    return attributes && attributes->override_redirect;
+}
+
+bool X11TestDisplay::isViewable(xcb_window_t window) {
+    const auto attributes = own(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+std::optional<int> X11TestDisplay::inputRectangleCount(xcb_window_t window) {
+    const auto reply = own(xcb_shape_get_rectangles_reply(
+        connection_, xcb_shape_get_rectangles(connection_, window, XCB_SHAPE_SK_INPUT), nullptr));
+    if (!reply) {
+        return std::nullopt;
+    }
+    return xcb_shape_get_rectangles_rectangles_length(reply.get());
+}
+
+std::optional<xcb_window_t> X11TestDisplay::findTopLevel(std::uint32_t pid,
+                                                         const std::string& title) {
+    for (xcb_window_t window : stack()) {
+        if (cardinal(window, "_NET_WM_PID") == pid && text(window, XCB_ATOM_WM_NAME) == title &&
+            isViewable(window)) {
+            return window;
+        }
+    }
+    return std::nullopt;
+}
+
+void X11TestDisplay::click(int x, int y) {
+    xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_,
+                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
+    xcb_test_fake_input(connection_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    flush();
+}
+
+std::uint32_t X11TestDisplay::pixelOf(Rgb colour) const {
+    if (!rootVisual_) {
+        return 0;
+    }
+    const auto channel = [](int value, std::uint32_t mask) {
+        const std::uint32_t largest = mask >> std::countr_zero(mask);
+        return (static_cast<std::uint32_t>(value) * largest + 127) / 255 << std::countr_zero(mask);
+    };
+    return channel(colour.red, rootVisual_->red_mask) |
+           channel(colour.green, rootVisual_->green_mask) |
+           channel(colour.blue, rootVisual_->blue_mask);
+}
+
+Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
+    if (!rootVisual_) {
+        return {};
+    }
+    const auto channel = [pixel](std::uint32_t mask) {
+        const std::uint32_t largest = mask >> std::countr_zero(mask);
+        return static_cast<int>((((pixel & mask) >> std::countr_zero(mask)) * 255 + largest / 2) /
+                                largest);
+    };
+    return {channel(rootVisual_->red_mask), channel(rootVisual_->green_mask),
+            channel(rootVisual_->blue_mask)};
+}
+
+void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        const auto owned = own(event);
+        onEvent(*event);
+    }
+}
+
+bool isNear(Rgb actual, Rgb expected, int tolerance) {
+    return std::abs(actual.red - expected.red) <= tolerance &&
+           std::abs(actual.green - expected.green) <= tolerance &&
+           std::abs(actual.blue - expected.blue) <= tolerance;
+}
+
+Rgb ScreenShot::at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+        return {};
+    }
+    return pixels[static_cast<std::size_t>(y) * width + x];
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+               const std::function<void()>& pump, std::chrono::milliseconds interval) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (pump) {
+            pump();
+        }
+        if (condition()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(interval);
+    }
+}
+
+}  // namespace glimmora::test

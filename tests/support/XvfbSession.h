@@ -1,0 +1,57 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+
+namespace glimmora::test {
+
+class X11TestDisplay;
+
+/// A private X server for one test: Xvfb on a display number it picks itself (so tests run in
+/// parallel), with GLX and Composite, its one output made the RandR primary, and optionally
+/// openbox as a reparenting window manager. Everything it started is stopped, and its
+/// temporary folder removed, when it goes.
+class XvfbSession {
+public:
+    struct Options {
+        int width = 800;
+        int height = 600;
+        bool windowManager = true;
+    };
+
+    explicit XvfbSession(Options options);
+    XvfbSession(const XvfbSession&) = delete;
+    XvfbSession& operator=(const XvfbSession&) = delete;
+    ~XvfbSession();
+
+    /// Whether the server (and the window manager) came up; failure() says why not.
+    bool isReady() const { return failure_.empty(); }
+    const std::string& failure() const { return failure_; }
+
+    /// ":N".
+    const std::string& display() const { return display_; }
+    /// A temporary folder for this test's logs and files.
+    const std::string& directory() const { return directory_; }
+
+    /// Runs `argv` on this display to completion; true when it exits with status 0.
+    bool run(const std::vector<std::string>& argv,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+private:
+    bool startServer(const Options& options);
+    bool startWindowManager();
+    /// Whether the window manager frames and shows a window mapped now (before `deadline`).
+    bool showsNewWindows(X11TestDisplay& x, std::chrono::steady_clock::time_point deadline);
+
+    std::string directory_;
+    std::string display_;
+    std::string failure_;
+    std::unique_ptr<ChildProcess> server_;
+    std::unique_ptr<ChildProcess> windowManager_;
+};
+
+}  // namespace glimmora::test
