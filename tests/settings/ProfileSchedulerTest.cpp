@@ -77,7 +77,7 @@ protected:
 
 // "Work Hours" and "Night Mode" overlap the all-day "Presentation", which comes last in the
 // built-in list: the first match in list order wins.
-TEST_F(ProfileSchedulerTest, StartAppliesTheFirstMatchAtOnceThenTicksEveryMinute) {
+TEST_F(ProfileSchedulerTest, AppliesTheFirstMatchAtStartThenEveryMinuteUntilStopped) {
     EXPECT_EQ(logOf([&] { scheduler_->startScheduling(); }),
               "ProfileScheduler: Applied profile 'Work Hours' at 10:00\n"
               "ProfileScheduler: Started scheduling\n");
@@ -96,6 +96,10 @@ TEST_F(ProfileSchedulerTest, StartAppliesTheFirstMatchAtOnceThenTicksEveryMinute
     EXPECT_EQ(logOf([&] { timer_->fire(); }),
               "ProfileScheduler: Applied profile 'Night Mode' at 5:00\n");
     EXPECT_EQ(state_.screenBrightness(), -0.5f);
+
+    EXPECT_EQ(logOf([&] { scheduler_->stopScheduling(); }),
+              "ProfileScheduler: Stopped scheduling\n");
+    EXPECT_FALSE(scheduler_->isScheduling());
 }
 
 TEST_F(ProfileSchedulerTest, AlreadyActiveProfileIsNotAppliedAgain) {
@@ -118,13 +122,6 @@ TEST_F(ProfileSchedulerTest, DisabledSchedulingChangesNothingEvenWhileTicking) {
     state_.isScheduledProfilesEnabled = false;
     now_ = at(12, 5, 10);
     expectQuiet([&] { timer_->fire(); });
-}
-
-TEST_F(ProfileSchedulerTest, StopEndsTheTimerAndSaysSo) {
-    scheduler_->startScheduling();
-    EXPECT_EQ(logOf([&] { scheduler_->stopScheduling(); }),
-              "ProfileScheduler: Stopped scheduling\n");
-    EXPECT_FALSE(timer_->isActive());
 }
 
 }  // namespace
