@@ -7,39 +7,83 @@ namespace glimmora {
 
 namespace {
 
-QString key(const char* name) {
-    return QString::fromLatin1(name);
+// Without this key nothing was ever saved: a first launch keeps every default.
+const QString kSavedBeforeKey = QStringLiteral("isOverlayEnabled");
+
+// Typed reads of the numbers; each gives false or 0 for a missing key or a wrong type.
+bool read(const UserDefaults& d, const QString& key, bool*) {
+    return d.boolValue(key);
+}
+float read(const UserDefaults& d, const QString& key, float*) {
+    return d.floatValue(key);
+}
+qint64 read(const UserDefaults& d, const QString& key, qint64*) {
+    return d.integerValue(key);
 }
 
-// Load rules. Each assigns through the property's setter, so observers see loaded values.
-void loadAlways(const UserDefaults& d, Published<bool>& p, const char* name) {
-    p = d.boolValue(key(name));
-}
-void loadAlways(const UserDefaults& d, Published<float>& p, const char* name) {
-    p = d.floatValue(key(name));
-}
-void loadAlways(const UserDefaults& d, Published<qint64>& p, const char* name) {
-    p = d.integerValue(key(name));
-}
-void loadIfPositive(const UserDefaults& d, Published<float>& p, const char* name) {
-    if (const float v = d.floatValue(key(name)); v > 0) {
-        p = v;
-    }
-}
-void loadIfExists(const UserDefaults& d, Published<bool>& p, const char* name) {
-    if (d.contains(key(name))) {
-        p = d.boolValue(key(name));
+// Whether `rule` keeps a number read from the file; otherwise the default stays.
+bool accepts(LoadRule rule, double value) {
+    switch (rule) {
+        case LoadRule::IfPositive:
+            return value > 0;
+        case LoadRule::IfNotNegative:
+            return value >= 0;
+        case LoadRule::IfAtLeastOne:
+            return value >= 1;
+        default:
+            return true;
     }
 }
 
-void save(UserDefaults& d, const Published<bool>& p, const char* name) {
-    d.setBool(key(name), p());
+// Each load assigns through the property's setter, so observers see loaded values.
+template <typename Number>
+void load(const UserDefaults& d, const QString& key, LoadRule rule, Published<Number>& property) {
+    if (rule == LoadRule::NotStored || (rule == LoadRule::IfPresent && !d.contains(key))) {
+        return;
+    }
+    const Number value = read(d, key, static_cast<Number*>(nullptr));
+    if (!accepts(rule, static_cast<double>(value))) {
+        return;
+    }
+    property = value;
+    if (rule == LoadRule::ZeroMeansOne && value == Number(0)) {
+        property = Number(1);
+    }
 }
-void save(UserDefaults& d, const Published<float>& p, const char* name) {
-    d.setFloat(key(name), p());
+
+// Text and the profile list load only when present (the table checks their rule).
+void load(const UserDefaults& d, const QString& key, LoadRule, Published<QString>& property) {
+    if (auto text = d.stringValue(key)) {
+        property = *text;
+    }
 }
-void save(UserDefaults& d, const Published<qint64>& p, const char* name) {
-    d.setInteger(key(name), p());
+void load(const UserDefaults& d, const QString& key, LoadRule,
+          Published<std::vector<FocusProfile>>& property) {
+    if (auto data = d.dataValue(key)) {
+        // Undecodable data leaves the built-in profiles, silently.
+        if (auto profiles = decodeFocusProfiles(*data)) {
+            property = std::move(*profiles);
+        }
+    }
+}
+
+void save(UserDefaults& d, const QString& key, bool value) {
+    d.setBool(key, value);
+}
+void save(UserDefaults& d, const QString& key, float value) {
+    d.setFloat(key, value);
+}
+void save(UserDefaults& d, const QString& key, qint64 value) {
+    d.setInteger(key, value);
+}
+void save(UserDefaults& d, const QString& key, const QString& value) {
+    d.setString(key, value);
+}
+void save(UserDefaults& d, const QString& key, const std::vector<FocusProfile>& value) {
+    // A list that cannot be encoded leaves the stored one as it was; the rest is still saved.
+    if (auto data = encodeFocusProfiles(value)) {
+        d.setData(key, *data);
+    }
 }
 
 }  // namespace
@@ -56,122 +100,22 @@ AppState& AppState::shared() {
 }
 
 void AppState::loadSettings() {
-    const UserDefaults& d = defaults_;
-    // Without this key nothing was ever saved: a first launch keeps every default.
-    if (!d.contains(key("isOverlayEnabled"))) {
+    if (!defaults_.contains(kSavedBeforeKey)) {
         return;
     }
-    loadAlways(d, isOverlayEnabled, "isOverlayEnabled");
-    loadAlways(d, isRetroEffectEnabled, "isRetroEffectEnabled");
-    loadAlways(d, isScanLinesEnabled, "isScanLinesEnabled");
-    loadAlways(d, isRGBShiftEnabled, "isRGBShiftEnabled");
-    loadAlways(d, isNoiseEnabled, "isNoiseEnabled");
-    loadAlways(d, isFlickerEnabled, "isFlickerEnabled");
-    loadAlways(d, overlayOpacity, "overlayOpacity");
-    if (overlayOpacity() == 0) {
-        overlayOpacity = 1.0f;  // an invisible overlay is never what the user meant
+    for (const SettingRow* row : storedSettingsInFileOrder()) {
+        const QString key = QString::fromLatin1(row->name);
+        std::visit([&](auto member) { load(defaults_, key, row->rule, this->*member); },
+                   row->member);
     }
-    loadAlways(d, isReadingRulerEnabled, "isReadingRulerEnabled");
-    loadIfPositive(d, readingRulerZoom, "readingRulerZoom");
-    loadIfPositive(d, readingRulerHeight, "readingRulerHeight");
-    loadAlways(d, isSmartFocusEnabled, "isSmartFocusEnabled");
-    loadIfPositive(d, smartFocusBlurStrength, "smartFocusBlurStrength");
-    loadAlways(d, smartFocusEffectMode, "smartFocusEffectMode");
-    loadIfPositive(d, smartFocusFadeWidth, "smartFocusFadeWidth");
-    loadAlways(d, isScreenDimmerEnabled, "isScreenDimmerEnabled");
-    loadAlways(d, screenBrightness, "screenBrightness");
-    loadAlways(d, isColorBlindFilterEnabled, "isColorBlindFilterEnabled");
-    loadAlways(d, colorBlindFilterType, "colorBlindFilterType");
-    loadIfPositive(d, colorBlindFilterIntensity, "colorBlindFilterIntensity");
-    loadAlways(d, isCursorSpotlightEnabled, "isCursorSpotlightEnabled");
-    loadIfPositive(d, cursorSpotlightRadius, "cursorSpotlightRadius");
-    loadIfPositive(d, cursorSpotlightDimAmount, "cursorSpotlightDimAmount");
-    loadAlways(d, cursorSpotlightEffectMode, "cursorSpotlightEffectMode");
-    // 0 is the "None" border, a real choice.
-    if (const float v = d.floatValue(key("cursorSpotlightBorderWidth")); v >= 0) {
-        cursorSpotlightBorderWidth = v;
-    }
-    loadAlways(d, isDyslexiaAidsEnabled, "isDyslexiaAidsEnabled");
-    loadAlways(d, dyslexiaTintColor, "dyslexiaTintColor");
-    if (dyslexiaTintColor() == 0) {
-        dyslexiaTintColor = 1;  // 0 names no colour
-    }
-    loadIfPositive(d, dyslexiaTintStrength, "dyslexiaTintStrength");
-    loadAlways(d, dyslexiaLineGuide, "dyslexiaLineGuide");
-    loadAlways(d, isScheduledProfilesEnabled, "isScheduledProfilesEnabled");
-    if (auto name = d.stringValue(key("activeProfileName"))) {
-        activeProfileName = *name;
-    }
-    if (auto data = d.dataValue(key("focusProfiles"))) {
-        // Undecodable data leaves the built-in profiles, silently.
-        if (auto profiles = decodeFocusProfiles(*data)) {
-            focusProfiles = std::move(*profiles);
-        }
-    }
-    loadAlways(d, isBreathPacerEnabled, "isBreathPacerEnabled");
-    if (const qint64 v = d.integerValue(key("breathPacerStyle")); v >= 1) {
-        breathPacerStyle = v;
-    }
-    loadIfPositive(d, breathPacerIntensity, "breathPacerIntensity");
-    loadIfPositive(d, breathsPerMinute, "breathsPerMinute");
-    loadAlways(d, focusModeEffect, "focusModeEffect");
-    loadIfPositive(d, focusModeGlitchAmount, "focusModeGlitchAmount");
-    loadIfPositive(d, focusModeDimAmount, "focusModeDimAmount");
-    loadIfPositive(d, focusModeDesatAmount, "focusModeDesatAmount");
-    loadIfPositive(d, focusModeHeight, "focusModeHeight");
-    // Settings saved before these two switches existed must not turn them off.
-    loadIfExists(d, focusFollowsCursor, "focusFollowsCursor");
-    loadIfExists(d, rulerFollowsCursor, "rulerFollowsCursor");
 }
 
 bool AppState::saveSettings() {
-    UserDefaults& d = defaults_;
-    save(d, isOverlayEnabled, "isOverlayEnabled");
-    save(d, isRetroEffectEnabled, "isRetroEffectEnabled");
-    save(d, isScanLinesEnabled, "isScanLinesEnabled");
-    save(d, isRGBShiftEnabled, "isRGBShiftEnabled");
-    save(d, isNoiseEnabled, "isNoiseEnabled");
-    save(d, isFlickerEnabled, "isFlickerEnabled");
-    save(d, overlayOpacity, "overlayOpacity");
-    save(d, isReadingRulerEnabled, "isReadingRulerEnabled");
-    save(d, readingRulerZoom, "readingRulerZoom");
-    save(d, readingRulerHeight, "readingRulerHeight");
-    save(d, isSmartFocusEnabled, "isSmartFocusEnabled");
-    save(d, smartFocusBlurStrength, "smartFocusBlurStrength");
-    save(d, smartFocusEffectMode, "smartFocusEffectMode");
-    save(d, smartFocusFadeWidth, "smartFocusFadeWidth");
-    save(d, isScreenDimmerEnabled, "isScreenDimmerEnabled");
-    save(d, screenBrightness, "screenBrightness");
-    save(d, isColorBlindFilterEnabled, "isColorBlindFilterEnabled");
-    save(d, colorBlindFilterType, "colorBlindFilterType");
-    save(d, colorBlindFilterIntensity, "colorBlindFilterIntensity");
-    save(d, isCursorSpotlightEnabled, "isCursorSpotlightEnabled");
-    save(d, cursorSpotlightRadius, "cursorSpotlightRadius");
-    save(d, cursorSpotlightDimAmount, "cursorSpotlightDimAmount");
-    save(d, cursorSpotlightEffectMode, "cursorSpotlightEffectMode");
-    save(d, cursorSpotlightBorderWidth, "cursorSpotlightBorderWidth");
-    save(d, isDyslexiaAidsEnabled, "isDyslexiaAidsEnabled");
-    save(d, dyslexiaTintColor, "dyslexiaTintColor");
-    save(d, dyslexiaTintStrength, "dyslexiaTintStrength");
-    save(d, dyslexiaLineGuide, "dyslexiaLineGuide");
-    save(d, isScheduledProfilesEnabled, "isScheduledProfilesEnabled");
-    d.setString(key("activeProfileName"), activeProfileName());
-    // A list that cannot be encoded leaves the stored one as it was; the rest is still saved.
-    if (auto data = encodeFocusProfiles(focusProfiles())) {
-        d.setData(key("focusProfiles"), *data);
+    for (const SettingRow* row : storedSettingsInFileOrder()) {
+        const QString key = QString::fromLatin1(row->name);
+        std::visit([&](auto member) { save(defaults_, key, (this->*member)()); }, row->member);
     }
-    save(d, isBreathPacerEnabled, "isBreathPacerEnabled");
-    save(d, breathPacerStyle, "breathPacerStyle");
-    save(d, breathPacerIntensity, "breathPacerIntensity");
-    save(d, breathsPerMinute, "breathsPerMinute");
-    save(d, focusModeEffect, "focusModeEffect");
-    save(d, focusModeGlitchAmount, "focusModeGlitchAmount");
-    save(d, focusModeDimAmount, "focusModeDimAmount");
-    save(d, focusModeDesatAmount, "focusModeDesatAmount");
-    save(d, focusModeHeight, "focusModeHeight");
-    save(d, focusFollowsCursor, "focusFollowsCursor");
-    save(d, rulerFollowsCursor, "rulerFollowsCursor");
-    return d.sync();
+    return defaults_.sync();
 }
 
 void AppState::applyProfile(const FocusProfile& profile) {

@@ -7,6 +7,19 @@
 
 namespace glimmora {
 
+namespace {
+
+// `text`, trimmed, read by `parse` (a QString::toFloat-like call); 0 when there is no text or
+// it does not parse.
+template <typename Number, typename Parse>
+Number numberIn(const std::optional<QString>& text, Parse parse) {
+    bool ok = false;
+    const Number value = text ? parse(text->trimmed(), &ok) : Number(0);
+    return ok ? value : Number(0);
+}
+
+}  // namespace
+
 IniUserDefaults::IniUserDefaults(const QString& filePath)
     : settings_(filePath, QSettings::IniFormat) {
     settings_.setAtomicSyncRequired(true);
@@ -44,24 +57,15 @@ bool IniUserDefaults::boolValue(const QString& key) const {
 }
 
 float IniUserDefaults::floatValue(const QString& key) const {
-    const auto text = textValue(key);
-    if (!text) {
-        return 0.0f;
-    }
-    bool ok = false;
-    const float value = text->trimmed().toFloat(&ok);
+    const float value = numberIn<float>(
+        textValue(key), [](const QString& text, bool* ok) { return text.toFloat(ok); });
     // "nan" or "inf" in a hand-edited file would poison every frame; treat them as garbage.
-    return ok && std::isfinite(value) ? value : 0.0f;
+    return std::isfinite(value) ? value : 0.0f;
 }
 
 qint64 IniUserDefaults::integerValue(const QString& key) const {
-    const auto text = textValue(key);
-    if (!text) {
-        return 0;
-    }
-    bool ok = false;
-    const qint64 value = text->trimmed().toLongLong(&ok);
-    return ok ? value : 0;
+    return numberIn<qint64>(textValue(key),
+                            [](const QString& text, bool* ok) { return text.toLongLong(ok); });
 }
 
 std::optional<QString> IniUserDefaults::stringValue(const QString& key) const {

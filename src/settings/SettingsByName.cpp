@@ -1,86 +1,21 @@
 #include "settings/SettingsByName.h"
 
-#include <array>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <variant>
-#include <vector>
 
 #include "settings/AppState.h"
+#include "settings/SettingsTable.h"
 
 namespace glimmora {
 
 namespace {
 
-template <typename T>
-using Member = Published<T> AppState::*;
-
-using Property = std::variant<Member<bool>, Member<float>, Member<qint64>, Member<QString>,
-                              Member<std::vector<FocusProfile>>>;
-
-struct NamedProperty {
-    const char* name;
-    Property member;
-};
-
-// One row per property of AppState, in its declaration order.
-const std::array<NamedProperty, 50> kProperties{{
-    {"isOverlayEnabled", &AppState::isOverlayEnabled},
-    {"isRetroEffectEnabled", &AppState::isRetroEffectEnabled},
-    {"isScanLinesEnabled", &AppState::isScanLinesEnabled},
-    {"isRGBShiftEnabled", &AppState::isRGBShiftEnabled},
-    {"isNoiseEnabled", &AppState::isNoiseEnabled},
-    {"isFlickerEnabled", &AppState::isFlickerEnabled},
-    {"isFocusEnabled", &AppState::isFocusEnabled},
-    {"isExplosionEnabled", &AppState::isExplosionEnabled},
-    {"focusFollowsCursor", &AppState::focusFollowsCursor},
-    {"isReadingRulerEnabled", &AppState::isReadingRulerEnabled},
-    {"readingRulerZoom", &AppState::readingRulerZoom},
-    {"readingRulerHeight", &AppState::readingRulerHeight},
-    {"rulerFollowsCursor", &AppState::rulerFollowsCursor},
-    {"isGazeTrackingEnabled", &AppState::isGazeTrackingEnabled},
-    {"isSmartFocusEnabled", &AppState::isSmartFocusEnabled},
-    {"smartFocusBlurStrength", &AppState::smartFocusBlurStrength},
-    {"smartFocusFadeWidth", &AppState::smartFocusFadeWidth},
-    {"smartFocusEffectMode", &AppState::smartFocusEffectMode},
-    {"isHiddenFromScreenSharing", &AppState::isHiddenFromScreenSharing},
-    {"isScreenDimmerEnabled", &AppState::isScreenDimmerEnabled},
-    {"screenBrightness", &AppState::screenBrightness},
-    {"isColorBlindFilterEnabled", &AppState::isColorBlindFilterEnabled},
-    {"colorBlindFilterType", &AppState::colorBlindFilterType},
-    {"colorBlindFilterIntensity", &AppState::colorBlindFilterIntensity},
-    {"isCursorSpotlightEnabled", &AppState::isCursorSpotlightEnabled},
-    {"cursorSpotlightRadius", &AppState::cursorSpotlightRadius},
-    {"cursorSpotlightDimAmount", &AppState::cursorSpotlightDimAmount},
-    {"cursorSpotlightBorderWidth", &AppState::cursorSpotlightBorderWidth},
-    {"cursorSpotlightEffectMode", &AppState::cursorSpotlightEffectMode},
-    {"isDyslexiaAidsEnabled", &AppState::isDyslexiaAidsEnabled},
-    {"dyslexiaTintColor", &AppState::dyslexiaTintColor},
-    {"dyslexiaTintStrength", &AppState::dyslexiaTintStrength},
-    {"dyslexiaLineGuide", &AppState::dyslexiaLineGuide},
-    {"isScheduledProfilesEnabled", &AppState::isScheduledProfilesEnabled},
-    {"activeProfileName", &AppState::activeProfileName},
-    {"focusProfiles", &AppState::focusProfiles},
-    {"isBreathPacerEnabled", &AppState::isBreathPacerEnabled},
-    {"breathPacerStyle", &AppState::breathPacerStyle},
-    {"breathPacerIntensity", &AppState::breathPacerIntensity},
-    {"breathsPerMinute", &AppState::breathsPerMinute},
-    {"focusModeEffect", &AppState::focusModeEffect},
-    {"focusModeGlitchAmount", &AppState::focusModeGlitchAmount},
-    {"focusModeDimAmount", &AppState::focusModeDimAmount},
-    {"focusModeDesatAmount", &AppState::focusModeDesatAmount},
-    {"focusModeHeight", &AppState::focusModeHeight},
-    {"scanLineIntensity", &AppState::scanLineIntensity},
-    {"rgbShiftAmount", &AppState::rgbShiftAmount},
-    {"noiseAmount", &AppState::noiseAmount},
-    {"flickerIntensity", &AppState::flickerIntensity},
-    {"overlayOpacity", &AppState::overlayOpacity},
-}};
-
 template <typename M>
 struct MemberValue;
 template <typename T>
-struct MemberValue<Published<T> AppState::*> {
+struct MemberValue<SettingMember<T>> {
     using type = T;
 };
 
@@ -162,13 +97,11 @@ struct TextForm<std::vector<FocusProfile>> {
     }
 };
 
-const NamedProperty* findProperty(QStringView name) {
-    for (const NamedProperty& property : kProperties) {
-        if (name == QLatin1String(property.name)) {
-            return &property;
-        }
-    }
-    return nullptr;
+const SettingRow* findProperty(QStringView name) {
+    const auto rows = settingsTable();
+    const auto it = std::ranges::find_if(
+        rows, [name](const SettingRow& row) { return name == QLatin1String(row.name); });
+    return it == rows.end() ? nullptr : &*it;
 }
 
 /// `value` for an error line: at most 40 characters, control characters (a JSON text's line
@@ -195,7 +128,7 @@ void setError(QString* error, QString message) {
 
 /// Parses `value` for `property`; on success hands the parsed value to `use`.
 template <typename Use>
-bool parseFor(const NamedProperty& property, QStringView value, QString* error, Use use) {
+bool parseFor(const SettingRow& property, QStringView value, QString* error, Use use) {
     return std::visit(
         [&](auto member) {
             using T = typename MemberValue<decltype(member)>::type;
@@ -212,8 +145,8 @@ bool parseFor(const NamedProperty& property, QStringView value, QString* error, 
         property.member);
 }
 
-const NamedProperty* findOrComplain(QStringView name, QString* error) {
-    const NamedProperty* property = findProperty(name);
+const SettingRow* findOrComplain(QStringView name, QString* error) {
+    const SettingRow* property = findProperty(name);
     if (property == nullptr) {
         setError(error, QStringLiteral("unknown setting %1").arg(quotedForMessage(name)));
     }
@@ -224,9 +157,8 @@ const NamedProperty* findOrComplain(QStringView name, QString* error) {
 
 QStringList settingNames() {
     QStringList names;
-    names.reserve(static_cast<qsizetype>(kProperties.size()));
-    for (const NamedProperty& property : kProperties) {
-        names.append(QString::fromLatin1(property.name));
+    for (const SettingRow& row : settingsTable()) {
+        names.append(QString::fromLatin1(row.name));
     }
     return names;
 }
@@ -236,7 +168,7 @@ bool isSettingName(QStringView name) {
 }
 
 bool setSettingFromText(AppState& settings, QStringView name, QStringView value, QString* error) {
-    const NamedProperty* property = findOrComplain(name, error);
+    const SettingRow* property = findOrComplain(name, error);
     if (property == nullptr) {
         return false;
     }
@@ -246,7 +178,7 @@ bool setSettingFromText(AppState& settings, QStringView name, QStringView value,
 }
 
 bool isValidSettingText(QStringView name, QStringView value, QString* error) {
-    const NamedProperty* property = findOrComplain(name, error);
+    const SettingRow* property = findOrComplain(name, error);
     if (property == nullptr) {
         return false;
     }
@@ -254,7 +186,7 @@ bool isValidSettingText(QStringView name, QStringView value, QString* error) {
 }
 
 std::optional<QString> settingText(const AppState& settings, QStringView name) {
-    const NamedProperty* property = findProperty(name);
+    const SettingRow* property = findProperty(name);
     if (property == nullptr) {
         return std::nullopt;
     }
