@@ -39,8 +39,10 @@ bool IniUserDefaults::boolValue(const QString& key) const {
     if (!text) {
         return false;
     }
+    // What people write for a switch in INI files, in any letter case.
     const QString t = text->trimmed().toLower();
-    return t == QLatin1String("true") || t == QLatin1String("1");
+    return t == QLatin1String("true") || t == QLatin1String("1") || t == QLatin1String("yes") ||
+           t == QLatin1String("on");
 }
 
 float IniUserDefaults::floatValue(const QString& key) const {
@@ -59,9 +61,18 @@ qint64 IniUserDefaults::integerValue(const QString& key) const {
     if (!text) {
         return 0;
     }
+    const QString trimmed = text->trimmed();
     bool ok = false;
-    const qint64 value = text->trimmed().toLongLong(&ok);
-    return ok ? value : 0;
+    const qint64 value = trimmed.toLongLong(&ok);
+    if (ok) {
+        return value;
+    }
+    // A whole number written with a fraction ("3.0"), as a hand edit or another tool may.
+    const double real = trimmed.toDouble(&ok);
+    if (ok && std::isfinite(real) && real == std::trunc(real) && std::abs(real) < 9.0e15) {
+        return static_cast<qint64>(real);
+    }
+    return 0;
 }
 
 std::optional<QString> IniUserDefaults::stringValue(const QString& key) const {
