@@ -206,9 +206,11 @@ const float kDimGlitchDimming = 0.5;
 // Smart focus darkens less than the spotlight: at full strength "Dim Only" keeps a fifth of the
 // light, so the rest of the desktop stays findable.
 const float kSmartDimScale = 0.8;
-// Glitch slices: height as a fraction of the screen, and how often they jump per second.
+// Glitch slices: height as a fraction of the screen, and how often they jump per second. Each
+// jump can change a large area at once, so they jump no more than three times a second: the
+// general flash threshold that guards people with photosensitive epilepsy.
 const float kSlicesPerScreen = 90.0;
-const float kGlitchRate = 15.0;
+const float kGlitchRate = 3.0;
 // Focus band glitch at glitchAmount 1, before `tuning`: slice shift, channel split and grain.
 const float kBandSlice = 0.1;
 const float kBandSplit = 0.015;
@@ -313,6 +315,18 @@ vec3 linearToSrgb(vec3 c) {
     vec3 high = ((((0.51745718 * s - 1.62412286) * s + 2.03209523) * s - 1.40300208) * s +
                  1.51801019) * s - 0.04011394;
     return mix(c * 12.92, high, step(vec3(0.0031308), c));
+}
+
+// Where to sample a picture magnified `zoom` times so that its pixels stay crisp: within each
+// source texel the bilinear weight steps across one screen pixel instead of the whole texel.
+// With the anchor on a pixel corner, every screen pixel lands on exactly one texel at whole
+// zoom factors; at others only the screen pixel that straddles two texels mixes them. Text read through the ruler keeps its
+// black strokes black instead of turning grey.
+vec2 sharpMagnified(vec2 uv, vec2 texSize, float zoom) {
+    vec2 texel = uv * texSize - 0.5;
+    vec2 base = floor(texel);
+    vec2 weight = clamp((texel - base - 0.5) * zoom + 0.5, 0.0, 1.0);
+    return (base + 0.5 + weight) / texSize;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -436,7 +450,9 @@ vec3 applyDyslexiaAids(vec2 p, float height, vec3 c) {
     if (tint >= kTintCream && tint <= kTintPink) {
         vec3 color = when(tint, kTintCream) * kCream + when(tint, kTintBlue) * kBlue +
                      when(tint, kTintGreen) * kGreen + when(tint, kTintPink) * kPink;
-        c = mix(c, color, clamp(dyslexia.tintStrength, 0.0, 1.0));
+        // Like a coloured overlay sheet: the tint multiplies, so white takes the tint colour at
+        // the chosen strength while black text stays black and keeps its contrast.
+        c *= mix(vec3(1.0), color, clamp(dyslexia.tintStrength, 0.0, 1.0));
     }
     bool onLine = abs(p.y - dyslexia.lineY) * height < kLineGuideHalfPixels;
     return isOn(dyslexia.lineGuide) && onLine ? mix(c, kLineGuideColor, kLineGuideOpacity) : c;
@@ -497,8 +513,9 @@ void main() {
     vec2 uv = p;
     if (kRuler && isOn(ruler.enabled) && ruler.zoom > 0.0 &&
         abs(p.y - ruler.rulerY) <= 0.5 * ruler.height) {
-        vec2 anchor = vec2(ruler.rulerX, ruler.rulerY);
-        uv = anchor + (p - anchor) / ruler.zoom;
+        // The anchor on a pixel corner keeps the sample grid whole at whole zoom factors.
+        vec2 anchor = floor(vec2(ruler.rulerX, ruler.rulerY) * texSize + 0.5) / texSize;
+        uv = sharpMagnified(anchor + (p - anchor) / ruler.zoom, texSize, ruler.zoom);
     }
 
     Look look = kRetro ? Look(0.0, retro.rgbShift, retro.scanLines, retro.noise, 1.0, 0.0)
@@ -544,7 +561,11 @@ void main() {
         look.light *= 1.0 - retro.flicker * (0.5 + 0.5 * random(timeStep(kFlickerRate)));
     }
     if (look.desat != 0.0) {
-        color = mix(color, vec3(dot(kRec709, color)), clamp(look.desat, 0.0, 1.0));
+        // Grey of the same luminance, taken in linear light so reds and blues keep their
+        // brightness instead of turning darker than they look.
+        vec3 linear = srgbToLinear(clamp(color, 0.0, 1.0));
+        float luminance = dot(kRec709, linear);
+        color = linearToSrgb(mix(linear, vec3(luminance), clamp(look.desat, 0.0, 1.0)));
     }
     color = clamp(color * look.light, 0.0, 1.0);
 

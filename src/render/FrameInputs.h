@@ -23,6 +23,9 @@ struct FrameInputs {
         float normalizedX = 0.5f;
         float normalizedY = 0.5f;
         bool hasCursorPosition = false;
+        /// The height of the caret's line as a fraction of the display height; 0 when the
+        /// tracker does not know it.
+        float normalizedHeight = 0.0f;
         bool operator==(const Caret&) const = default;
     };
 

@@ -15,7 +15,11 @@ constexpr float kSpotlightBorderWidth = 0.03f;
 constexpr float kFocusEffectTuning = 0.3f;
 // Makes the focus band a little taller than the ruler band when both are shown.
 constexpr float kRulerBandExtraHeight = 0.02f;
-constexpr float kExplosionLifetime = 0.6f;
+constexpr double kExplosionLifetime = 0.6;
+// The line guide under the caret: the gap below the caret's line, and the line height taken
+// when the caret tracker does not say (about 19 pixels on a 1080-line display).
+constexpr float kLineGuideGap = 0.002f;
+constexpr float kAssumedCaretLineHeight = 0.018f;
 constexpr double kPi = 3.141592653589793;
 
 float flag(bool on) {
@@ -48,25 +52,30 @@ void updateFocusSource(const FrameInputs& inputs, RendererState& state) {
     state.lastMouseY = mouseY;
 }
 
-/// The explosion block for time `t`; forgets the explosion once its lifetime is over. The age
-/// the shader gets is float arithmetic, like t itself, but whether the explosion is over is
-/// judged in double against the exact birth time. Rounding can make the two disagree in the
-/// frame at the end: that frame may still show the explosion or already show nothing, and the
-/// explosion is forgotten there or one frame later.
+/// The explosion block for time `t`; forgets the explosion once its lifetime is over. Whether
+/// it is over is judged once, in double against the exact birth time and 0.6 s, so the frame
+/// that stops showing it is the frame that forgets it. The age the shader gets is float
+/// arithmetic, like t itself.
 ExplosionParams explosionAt(float t, RendererState& state) {
     ExplosionParams block;
     if (!state.currentExplosion) {
         return block;
     }
     const Explosion& explosion = *state.currentExplosion;
-    const float age = t - static_cast<float>(explosion.birthTime);
-    if (age < kExplosionLifetime) {
-        block = {explosion.centerX, explosion.centerY, age, 1.0f};
-    }
-    if (static_cast<double>(t) - explosion.birthTime >= static_cast<double>(kExplosionLifetime)) {
+    if (static_cast<double>(t) - explosion.birthTime >= kExplosionLifetime) {
         state.currentExplosion.reset();
+        return block;
     }
-    return block;
+    const float age = t - static_cast<float>(explosion.birthTime);
+    return {explosion.centerX, explosion.centerY, age, 1.0f};
+}
+
+/// Where the line guide goes while it follows the caret: just under the caret's line, so it
+/// underlines what is being typed instead of striking it through.
+float lineGuideBelow(const FrameInputs::Caret& caret) {
+    const float lineHeight =
+        caret.normalizedHeight > 0 ? caret.normalizedHeight : kAssumedCaretLineHeight;
+    return caret.normalizedY + 0.5f * lineHeight + kLineGuideGap;
 }
 
 /// The sharp rectangle: the frontmost window, or a speck at the centre of the screen when there
@@ -166,7 +175,7 @@ FrameParameters buildFrameParameters(const AppState& settings, const FrameInputs
     frame.dyslexia.tintColor = option(settings.dyslexiaTintColor());
     frame.dyslexia.tintStrength = settings.dyslexiaTintStrength();
     frame.dyslexia.lineGuide = flag(settings.dyslexiaLineGuide());
-    frame.dyslexia.lineY = rulerY;
+    frame.dyslexia.lineY = rulerOnCaret ? lineGuideBelow(caret) : rulerY;
     frame.dyslexia.enabled = flag(settings.isDyslexiaAidsEnabled());
 
     frame.breathPacer.phase = breathingPhase(t, settings.breathsPerMinute());

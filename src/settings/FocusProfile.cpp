@@ -85,9 +85,12 @@ std::optional<FocusProfile> decodeProfile(const QJsonValue& element) {
     }
     // Canonical ids have no braces; QUuid would also accept "{...}", which the stored form never
     // has.
+    // QUuid gives the null id both for text that does not parse and for the all-zero id, which
+    // is a valid id that a profile may carry: only the former is an error.
+    static const QString kNullIdText = QStringLiteral("00000000-0000-0000-0000-000000000000");
     const QString idText = id.toString();
     p.id = QUuid::fromString(idText);
-    if (idText.size() != 36 || p.id.isNull()) {
+    if (idText.size() != 36 || (p.id.isNull() && idText != kNullIdText)) {
         return std::nullopt;
     }
     p.name = name.toString();

@@ -52,8 +52,10 @@ bool IniUserDefaults::boolValue(const QString& key) const {
     if (!text) {
         return false;
     }
+    // What people write for a switch in INI files, in any letter case.
     const QString t = text->trimmed().toLower();
-    return t == QLatin1String("true") || t == QLatin1String("1");
+    return t == QLatin1String("true") || t == QLatin1String("1") || t == QLatin1String("yes") ||
+           t == QLatin1String("on");
 }
 
 float IniUserDefaults::floatValue(const QString& key) const {
@@ -64,8 +66,16 @@ float IniUserDefaults::floatValue(const QString& key) const {
 }
 
 qint64 IniUserDefaults::integerValue(const QString& key) const {
-    return numberIn<qint64>(textValue(key),
-                            [](const QString& text, bool* ok) { return text.toLongLong(ok); });
+    return numberIn<qint64>(textValue(key), [](const QString& text, bool* ok) {
+        const qint64 whole = text.toLongLong(ok);
+        if (*ok) {
+            return whole;
+        }
+        // A whole number written with a fraction ("3.0"), as a hand edit or another tool may.
+        const double real = text.toDouble(ok);
+        *ok = *ok && std::isfinite(real) && real == std::trunc(real) && std::abs(real) < 9.0e15;
+        return *ok ? static_cast<qint64>(real) : qint64{0};
+    });
 }
 
 std::optional<QString> IniUserDefaults::stringValue(const QString& key) const {

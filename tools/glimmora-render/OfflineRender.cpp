@@ -1,11 +1,16 @@
 #include "OfflineRender.h"
 
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
 #include <QSettings>
+#include <QStringDecoder>
+#include <QStringList>
+
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "core/Log.h"
@@ -26,6 +31,13 @@ namespace {
 // draws, so a target still holding this colour everywhere was never drawn into.
 constexpr QRgb kNotDrawn = qRgba(0x12, 0x34, 0x56, 0x78);
 
+// The largest side of a texture that any common OpenGL driver takes (Mesa's llvmpipe included),
+// and room to decode and convert a picture that size at four bytes a pixel.
+constexpr int kLargestPicture = 16384;
+constexpr int kAllocationLimitMegabytes = 1100;
+// Settings files are a few kilobytes; one that is not a settings file must not be read whole.
+constexpr qint64 kLargestSettingsFile = 1024 * 1024;
+
 RenderResult failure(RenderExit status, QString error) {
     return {status, std::move(error)};
 }
@@ -33,6 +45,54 @@ RenderResult failure(RenderExit status, QString error) {
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
+
+/// Collects what libraries print while it lives, instead of letting it reach the user: Qt
+/// warnings and whatever is written to standard error. Single-threaded use only.
+class LibraryMessages {
+public:
+    explicit LibraryMessages(QStringList* messages) : messages_(messages) {
+        current_ = messages;
+        previousHandler_ = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& message) {
+                current_->append(message.trimmed());
+            });
+        std::fflush(stderr);
+        captured_ = std::tmpfile();
+        savedStderr_ = captured_ != nullptr ? dup(STDERR_FILENO) : -1;
+        if (savedStderr_ >= 0) {
+            dup2(fileno(captured_), STDERR_FILENO);
+        }
+    }
+    ~LibraryMessages() {
+        std::fflush(stderr);
+        if (savedStderr_ >= 0) {
+            dup2(savedStderr_, STDERR_FILENO);
+            close(savedStderr_);
+            std::rewind(captured_);
+            char line[512];
+            while (std::fgets(line, sizeof line, captured_) != nullptr) {
+                const QString text = QString::fromLocal8Bit(line).trimmed();
+                if (!text.isEmpty()) {
+                    messages_->append(text);
+                }
+            }
+        }
+        if (captured_ != nullptr) {
+            std::fclose(captured_);
+        }
+        qInstallMessageHandler(previousHandler_);
+        current_ = nullptr;
+    }
+    LibraryMessages(const LibraryMessages&) = delete;
+    LibraryMessages& operator=(const LibraryMessages&) = delete;
+
+private:
+    static inline QStringList* current_ = nullptr;
+    QStringList* messages_;
+    QtMessageHandler previousHandler_ = nullptr;
+    std::FILE* captured_ = nullptr;
+    int savedStderr_ = -1;
+};
 
 /// The desktop picture as the capture would deliver it: opaque 32-bit.
 std::optional<QImage> readPicture(const QString& path, QString* error) {
@@ -44,10 +104,33 @@ std::optional<QImage> readPicture(const QString& path, QString* error) {
         return std::nullopt;
     }
     QImageReader reader(path);
-    QImage picture = reader.read();
+    const QSize size = reader.size();
+    if (size.width() > kLargestPicture || size.height() > kLargestPicture) {
+        *error = QStringLiteral(
+                     "cannot read input picture %1: it is %2x%3, larger than any "
+                     "OpenGL texture (%4)")
+                     .arg(quoted(path))
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(kLargestPicture);
+        return std::nullopt;
+    }
+    // Qt's own limit (256 MB) stops well below the largest texture a driver takes.
+    reader.setAllocationLimit(kAllocationLimitMegabytes);
+    // The image libraries report what went wrong on their own, through Qt's message handler or
+    // straight to standard error (libpng's "Read Error"); we say it once, in our own line.
+    QStringList messages;
+    QImage picture;
+    {
+        const LibraryMessages library(&messages);
+        picture = reader.read();
+    }
     if (picture.isNull()) {
-        *error = QStringLiteral("cannot read input picture %1: %2")
-                     .arg(quoted(path), reader.errorString());
+        const QString reason = messages.isEmpty()
+                                   ? reader.errorString()
+                                   : reader.errorString() + QStringLiteral(" (") +
+                                         messages.join(QStringLiteral("; ")) + QLatin1Char(')');
+        *error = QStringLiteral("cannot read input picture %1: %2").arg(quoted(path), reason);
         return std::nullopt;
     }
     return picture.convertToFormat(QImage::Format_RGB32);
@@ -69,7 +152,17 @@ bool isReadableSettingsFile(const QString& path, QString* error) {
                      .arg(quoted(path), file.errorString());
         return false;
     }
+    // Settings files are short UTF-8 text; a picture or other binary file is none, even though
+    // the INI reader would make something of it.
+    const QByteArray head = file.read(kLargestSettingsFile + 1);
     file.close();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(head);
+    if (head.size() > kLargestSettingsFile || text.contains(QChar(0)) || utf8.hasError()) {
+        *error = QStringLiteral("cannot read settings file %1: not in the settings format")
+                     .arg(quoted(path));
+        return false;
+    }
     const QSettings probe(path, QSettings::IniFormat);
     if (probe.status() != QSettings::NoError) {
         *error = QStringLiteral("cannot read settings file %1: not in the settings format")
