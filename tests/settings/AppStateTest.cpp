@@ -44,6 +44,10 @@ TEST_F(AppStateFileTest, EachLoadRuleReadsAHandEditedFile) {
         {"isScanLinesEnabled", "1", "true"},
         {"isScanLinesEnabled", " TRUE ", "true"},
         {"isScanLinesEnabled", "\" TRUE \"", "true"},
+        {"isScanLinesEnabled", "Yes", "true"},
+        {"isScanLinesEnabled", "ON", "true"},
+        {"isNoiseEnabled", "off", "false"},
+        {"focusFollowsCursor", "No", "false"},
         // Only above 0, at or above 0, at or above 1.
         {"readingRulerZoom", "0", "1.5"},
         {"readingRulerZoom", "-1", "1.5"},
@@ -54,6 +58,8 @@ TEST_F(AppStateFileTest, EachLoadRuleReadsAHandEditedFile) {
         {"breathPacerStyle", "0", "1"},
         {"breathPacerStyle", "2.5", "1"},
         {"breathPacerStyle", "3", "3"},
+        {"breathPacerStyle", "3.0", "3"},
+        {"dyslexiaTintColor", "2.5", "1"},
         // 0 stands for 1.
         {"overlayOpacity", "0", "1"},
         {"overlayOpacity", "0.5", "0.5"},
