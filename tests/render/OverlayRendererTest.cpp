@@ -5,6 +5,7 @@
 #include <QImage>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/ScenePictureCompositor.h"
 #include "platform/egl/EglOffscreenContext.h"
@@ -13,6 +14,7 @@
 #include "render/PictureTextures.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/LogCapture.h"
 #include "support/ManualRepeatingTimer.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
@@ -20,28 +22,31 @@
 namespace glimmora {
 namespace {
 
+using Lines = std::vector<std::string>;
+const std::string kFirstReport = "🎨 Draw: 1 calls in last 5s, window visible: false";
+const std::string kNoTexture = "⚠️ No texture available for drawing!";
+const std::string kBackup = "🔄 Using persistent texture backup";
+const QRgb kComposed = qRgb(30, 160, 90);
+
 QImage solid(QSize size, QRgb colour) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     return image;
 }
 
-std::shared_ptr<const DesktopScene> sceneOf(QSize size) {
+DesktopPicture sceneOf(QSize size) {
     auto scene = std::make_shared<DesktopScene>();
     scene->size = size;
-    return scene;
+    return {QImage(), scene};
 }
 
-/// Composes every scene as one solid colour, drawn into the texture it is given.
+/// Composes every scene as one solid colour, uploaded into the texture it is given.
 class FakeSceneCompositor final : public ScenePictureCompositor {
 public:
     struct Record {
         bool canInitialize = true;
         bool composes = true;
-        QRgb colour = qRgb(0, 0, 0);
         int initializations = 0;
-        unsigned lastTexture = 0;
-        QSize lastSize;
         std::shared_ptr<const DesktopScene> lastScene;
     };
     explicit FakeSceneCompositor(std::shared_ptr<Record> record) : record_(std::move(record)) {}
@@ -52,24 +57,14 @@ public:
     }
     bool composeInto(unsigned texture, QSize size,
                      const std::shared_ptr<const DesktopScene>& scene) override {
-        record_->lastTexture = texture;
-        record_->lastSize = size;
         record_->lastScene = scene;
         if (!record_->composes) {
             return false;
         }
-        GLint previous = 0;
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
-        GLuint framebuffer = 0;
-        glGenFramebuffers(1, &framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-        glViewport(0, 0, size.width(), size.height());
-        glClearColor(qRed(record_->colour) / 255.0f, qGreen(record_->colour) / 255.0f,
-                     qBlue(record_->colour) / 255.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
-        glDeleteFramebuffers(1, &framebuffer);
+        const QImage composed = solid(size, kComposed);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), GL_BGRA,
+                        GL_UNSIGNED_BYTE, composed.constBits());
         return true;
     }
 
@@ -81,53 +76,48 @@ class OverlayRendererTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         QString error;
-        context_ = EglOffscreenContext::create(&error).release();
-        if (context_ == nullptr) {
-            contextError_ = error.toStdString();
-        }
+        context_ = EglOffscreenContext::create(&error);
+        contextError_ = error.toStdString();
     }
-    static void TearDownTestSuite() {
-        delete context_;
-        context_ = nullptr;
-    }
+    static void TearDownTestSuite() { context_.reset(); }
 
     void SetUp() override {
-        if (context_ == nullptr) {
+        if (!context_) {
             GTEST_SKIP() << "no offscreen OpenGL context: " << contextError_;
         }
         context_->makeCurrent();
     }
 
-    std::unique_ptr<OverlayRenderer> makeRenderer() {
+    std::unique_ptr<OverlayRenderer> makeRenderer(bool initialize = true) {
         auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
-        renderer->initialize();
+        if (initialize) {
+            renderer->initialize();
+        }
         return renderer;
     }
 
-    std::string drawCapturingOutput(OverlayRenderer& renderer, const RenderTarget& target) {
-        testing::internal::CaptureStdout();
+    /// Draws one frame and returns what it logged.
+    Lines draw(OverlayRenderer& renderer, const RenderTarget& target) {
+        log_.clear();
         renderer.draw(target);
-        return testing::internal::GetCapturedStdout();
+        return log_.lines();
     }
 
-    static EglOffscreenContext* context_;
-    static std::string contextError_;
+    static inline std::unique_ptr<EglOffscreenContext> context_;
+    static inline std::string contextError_;
+    test::LogCapture log_;
     MemoryUserDefaults defaults_;
     AppState settings_{defaults_};
     double now_ = 100.0;
 };
 
-EglOffscreenContext* OverlayRendererTest::context_ = nullptr;
-std::string OverlayRendererTest::contextError_;
-
-TEST_F(OverlayRendererTest, StartsPausedWhileTheOverlayIsOffAndFollowsTheSwitch) {
+TEST_F(OverlayRendererTest, PausedWhileTheOverlayIsSwitchedOff) {
     settings_.isOverlayEnabled = false;
     auto renderer = makeRenderer();
     EXPECT_TRUE(renderer->isPaused());
-
     OffscreenTarget target({8, 8});
     renderer->handOver().submit(solid({8, 8}, qRgb(10, 20, 30)));
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "") << "a paused frame does nothing";
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{}) << "a paused frame does nothing";
     EXPECT_TRUE(renderer->handOver().takePending().has_value()) << "and takes no picture";
 
     settings_.isOverlayEnabled = true;
@@ -140,100 +130,52 @@ TEST_F(OverlayRendererTest, ReportsDrawsOnTheFirstFrameThenEveryFiveSeconds) {
     auto renderer = makeRenderer();
     OffscreenTarget target({8, 8});
     renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
-
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "🎨 Draw: 1 calls in last 5s, window visible: false\n");
-    for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{kFirstReport});
+    for (int frame = 0; frame < 3; ++frame) {
         now_ += 1.0;
-        EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+        EXPECT_EQ(draw(*renderer, target.target()), Lines{});
     }
     now_ += 2.0;  // exactly 5 s since the report: not yet
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{});
     renderer->setWindowVisibility([] { return true; });
     now_ += 0.001;
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "🎨 Draw: 5 calls in last 5s, window visible: true\n");
+    EXPECT_EQ(draw(*renderer, target.target()),
+              Lines{"🎨 Draw: 5 calls in last 5s, window visible: true"});
 }
 
-TEST_F(OverlayRendererTest, WithoutAnyPictureEveryFrameSaysSo) {
+TEST_F(OverlayRendererTest, DrawsTheNewestPictureAndFallsBackToItsBackup) {
     auto renderer = makeRenderer();
-    OffscreenTarget target({8, 8});
-    drawCapturingOutput(*renderer, target.target());  // the first frame also reports
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "⚠️ No texture available for drawing!\n");
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "⚠️ No texture available for drawing!\n");
-}
-
-TEST_F(OverlayRendererTest, OnlyTheNewestOfTwoPicturesIsDrawn) {
-    auto renderer = makeRenderer();
+    const PictureTextures& textures = *renderer->textures();
     OffscreenTarget target({16, 12});
     renderer->handOver().submit(solid({16, 12}, qRgb(200, 0, 0)));
     renderer->handOver().submit(solid({16, 12}, qRgb(0, 0, 200)));
-    drawCapturingOutput(*renderer, target.target());
+    draw(*renderer, target.target());
+    EXPECT_EQ(target.read().pixel(5, 5), qRgb(0, 0, 200));
+    EXPECT_EQ(textures.persistentAllocations(), 1) << "the older one was never copied";
+    const unsigned backup = textures.persistent();
 
-    const QImage out = target.read();
-    EXPECT_EQ(out.pixel(5, 5), qRgb(0, 0, 200));
-    EXPECT_EQ(renderer->handOver().droppedCount(), 1);
-    EXPECT_EQ(renderer->textures()->persistentAllocations(), 1) << "the older one was not copied";
-}
-
-TEST_F(OverlayRendererTest, KeepsDrawingTheLastPictureUntilANewOneArrives) {
-    auto renderer = makeRenderer();
-    OffscreenTarget target({16, 12});
-    renderer->handOver().submit(solid({16, 12}, qRgb(0, 120, 0)));
-    drawCapturingOutput(*renderer, target.target());
-    for (int frame = 0; frame < 3; ++frame) {
-        now_ += 1.0 / 60;
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
-        EXPECT_EQ(target.read().pixel(3, 3), qRgb(0, 120, 0));
-    }
-}
-
-TEST_F(OverlayRendererTest, BackupIsReusedWhileTheSizeStaysAndReplacedWhenItChanges) {
-    auto renderer = makeRenderer();
-    OffscreenTarget target({16, 12});
-    const PictureTextures& textures = *renderer->textures();
-
-    renderer->handOver().submit(solid({16, 12}, qRgb(1, 1, 1)));
-    drawCapturingOutput(*renderer, target.target());
-    const unsigned firstBackup = textures.persistent();
-    renderer->handOver().submit(solid({16, 12}, qRgb(2, 2, 2)));
-    drawCapturingOutput(*renderer, target.target());
+    // Without a new picture the last one is drawn again, silently.
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{});
+    EXPECT_EQ(target.read().pixel(5, 5), qRgb(0, 0, 200));
+    // A picture of the same size reuses the backup.
+    renderer->handOver().submit(solid({16, 12}, qRgb(90, 60, 30)));
+    draw(*renderer, target.target());
     EXPECT_EQ(textures.persistentAllocations(), 1);
-    EXPECT_EQ(textures.persistent(), firstBackup);
-
-    renderer->handOver().submit(solid({20, 10}, qRgb(3, 3, 3)));
-    drawCapturingOutput(*renderer, target.target());
+    EXPECT_EQ(textures.persistent(), backup);
+    // A withdrawn picture: the backup, holding the last picture, stands in.
+    renderer->handOver().submit(QImage());
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{kBackup});
+    EXPECT_EQ(target.read().pixel(8, 6), qRgb(90, 60, 30));
+    // A new size replaces the backup.
+    renderer->handOver().submit(solid({20, 10}, qRgb(5, 5, 5)));
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{});
     EXPECT_EQ(textures.persistentAllocations(), 2);
     EXPECT_EQ(textures.persistentSize(), QSize(20, 10));
 }
 
-TEST_F(OverlayRendererTest, FallsBackToTheBackupWhenThePictureIsWithdrawn) {
-    auto renderer = makeRenderer();
-    OffscreenTarget target({16, 12});
-    renderer->handOver().submit(solid({16, 12}, qRgb(90, 60, 30)));
-    drawCapturingOutput(*renderer, target.target());
-
-    renderer->handOver().submit(QImage());
-    now_ += 0.016;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "🔄 Using persistent texture backup\n");
-    EXPECT_EQ(target.read().pixel(8, 6), qRgb(90, 60, 30)) << "the backup holds the picture";
-
-    renderer->handOver().submit(solid({16, 12}, qRgb(5, 5, 5)));
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()), "");
-}
-
-TEST_F(OverlayRendererTest, ComposesASceneIntoTheDisplayPictureAndBacksItUp) {
+TEST_F(OverlayRendererTest, ComposesScenesIntoTheDisplayPictureAndBacksThemUp) {
     auto record = std::make_shared<FakeSceneCompositor::Record>();
-    record->colour = qRgb(30, 160, 90);
-    auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
+    auto renderer = makeRenderer(false);
     renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
     EXPECT_FALSE(renderer->canComposeScenes()) << "not before its context is there";
     renderer->initialize();
@@ -241,122 +183,73 @@ TEST_F(OverlayRendererTest, ComposesASceneIntoTheDisplayPictureAndBacksItUp) {
     EXPECT_EQ(record->initializations, 1);
 
     OffscreenTarget target({16, 12});
-    const auto scene = sceneOf({16, 12});
-    renderer->handOver().submit(DesktopPicture{QImage(), scene});
-    drawCapturingOutput(*renderer, target.target());
-    EXPECT_EQ(record->lastScene, scene);
-    EXPECT_EQ(record->lastTexture, renderer->textures()->display());
-    EXPECT_EQ(record->lastSize, QSize(16, 12));
-    EXPECT_EQ(renderer->textures()->displaySize(), QSize(16, 12));
-    EXPECT_EQ(target.read().pixel(8, 6), record->colour);
-
-    // The backup holds the composed picture too.
-    renderer->handOver().submit(QImage());
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "🔄 Using persistent texture backup\n");
-    EXPECT_EQ(target.read().pixel(8, 6), record->colour);
-}
-
-TEST_F(OverlayRendererTest, ShowsNoSceneWithoutAWorkingCompositor) {
-    auto renderer = makeRenderer();
-    EXPECT_FALSE(renderer->canComposeScenes());
-    OffscreenTarget target({8, 8});
-    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({8, 8})});
-    drawCapturingOutput(*renderer, target.target());  // the first frame reports
-    now_ += 0.016;
-    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({8, 8})});
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "⚠️ No texture available for drawing!\n");
-
-    auto record = std::make_shared<FakeSceneCompositor::Record>();
-    record->canInitialize = false;
-    renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
-    EXPECT_EQ(record->initializations, 1) << "set after initialize(): made ready at once";
-    EXPECT_FALSE(renderer->canComposeScenes());
-    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({8, 8})});
-    now_ += 0.016;
-    drawCapturingOutput(*renderer, target.target());
-    EXPECT_EQ(record->lastScene, nullptr) << "a compositor that failed is never asked";
-}
-
-TEST_F(OverlayRendererTest, AFailedCompositionFallsBackToTheBackup) {
-    auto record = std::make_shared<FakeSceneCompositor::Record>();
-    auto renderer = makeRenderer();
-    renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
-    OffscreenTarget target({16, 12});
-    renderer->handOver().submit(solid({16, 12}, qRgb(200, 10, 10)));
-    drawCapturingOutput(*renderer, target.target());
-
+    const DesktopPicture scene = sceneOf({16, 12});
+    renderer->handOver().submit(scene);
+    draw(*renderer, target.target());
+    EXPECT_EQ(record->lastScene, scene.scene);
+    EXPECT_EQ(target.read().pixel(8, 6), kComposed);
+    // A composition that fails: the backup holds the composed picture.
     record->composes = false;
-    renderer->handOver().submit(DesktopPicture{QImage(), sceneOf({16, 12})});
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, target.target()),
-              "🔄 Using persistent texture backup\n");
-    EXPECT_EQ(target.read().pixel(8, 6), qRgb(200, 10, 10)) << "the last picture shown";
+    renderer->handOver().submit(sceneOf({16, 12}));
+    EXPECT_EQ(draw(*renderer, target.target()), Lines{kBackup});
+    EXPECT_EQ(target.read().pixel(8, 6), kComposed);
 }
 
-TEST_F(OverlayRendererTest, SkipsFramesItCannotDrawWithTheirLine) {
-    auto renderer = makeRenderer();
-    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
-    drawCapturingOutput(*renderer, RenderTarget{});  // first frame reports
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, RenderTarget{0, 0, 0}),
-              "⚠️ No drawable available!\n");
-
+TEST_F(OverlayRendererTest, SkipsAFrameItCannotDrawAndSaysWhy) {
+    OffscreenTarget target({8, 8});
+    const DesktopPicture picture{solid({8, 8}, qRgb(1, 2, 3)), nullptr};
     GLuint incomplete = 0;
     glGenFramebuffers(1, &incomplete);  // no colour attachment: cannot be drawn into
-    now_ += 0.016;
-    EXPECT_EQ(drawCapturingOutput(*renderer, RenderTarget{incomplete, 8, 8}),
-              "⚠️ No render pass descriptor!\n");
+    const std::tuple<const char*, DesktopPicture, RenderTarget, std::string> cases[] = {
+        {"no picture", {}, target.target(), kNoTexture},
+        {"a scene without a compositor", sceneOf({8, 8}), target.target(), kNoTexture},
+        {"no drawable", picture, RenderTarget{0, 0, 0}, "⚠️ No drawable available!"},
+        {"an incomplete framebuffer",
+         picture,
+         {incomplete, 8, 8},
+         "⚠️ No render pass descriptor!"},
+    };
+    for (const auto& [name, submitted, where, reason] : cases) {
+        SCOPED_TRACE(name);
+        const auto renderer = makeRenderer();
+        renderer->handOver().submit(submitted);
+        EXPECT_EQ(draw(*renderer, where), (Lines{kFirstReport, reason}));
+    }
     glDeleteFramebuffers(1, &incomplete);
+    const auto uninitialised = makeRenderer(false);  // without GPU objects
+    uninitialised->handOver().submit(picture);
+    EXPECT_EQ(draw(*uninitialised, target.target()), (Lines{kFirstReport, kNoTexture}));
+
+    // A compositor that failed to start is never asked; set after initialize() it starts at once.
+    auto record = std::make_shared<FakeSceneCompositor::Record>();
+    record->canInitialize = false;
+    const auto renderer = makeRenderer();
+    renderer->setSceneCompositor(std::make_unique<FakeSceneCompositor>(record));
+    EXPECT_EQ(record->initializations, 1);
+    EXPECT_FALSE(renderer->canComposeScenes());
+    renderer->handOver().submit(sceneOf({8, 8}));
+    EXPECT_EQ(draw(*renderer, target.target()), (Lines{kFirstReport, kNoTexture}));
+    EXPECT_EQ(record->lastScene, nullptr);
 }
 
 TEST_F(OverlayRendererTest, GazeTrackingSwitchesFocusModeOnButNotOff) {
     auto renderer = makeRenderer();
-    testing::internal::CaptureStdout();
     settings_.isGazeTrackingEnabled = true;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Gaze tracking enabled - Focus mode auto-activated\n");
+    EXPECT_EQ(log_.lines(), Lines{"Gaze tracking enabled - Focus mode auto-activated"});
     EXPECT_TRUE(settings_.isFocusEnabled());
-
-    testing::internal::CaptureStdout();
     settings_.isGazeTrackingEnabled = false;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(log_.lines().size(), 1u);
     EXPECT_TRUE(settings_.isFocusEnabled());
 }
 
-TEST_F(OverlayRendererTest, ClickExplosionIsBornNowAndDrawnUntilItsEnd) {
-    auto renderer = makeRenderer();
-    renderer->showExplosion(0.25f, 0.75f);
-    ASSERT_TRUE(renderer->rendererState().currentExplosion.has_value());
-    EXPECT_EQ(*renderer->rendererState().currentExplosion, (Explosion{0.25f, 0.75f, 100.0}));
-
-    OffscreenTarget target({8, 8});
-    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
-    now_ = 100.5;
-    drawCapturingOutput(*renderer, target.target());
-    EXPECT_TRUE(renderer->rendererState().currentExplosion.has_value());
-    now_ = 100.625;  // exact in single precision, past the 0.6 s lifetime
-    drawCapturingOutput(*renderer, target.target());
-    EXPECT_FALSE(renderer->rendererState().currentExplosion.has_value());
-}
-
-TEST_F(OverlayRendererTest, TrackersStartWithTheRendererFeedEveryFrameAndStopWithIt) {
+TEST_F(OverlayRendererTest, FramesFollowTheTrackersAndClicksExplodeOnTheRenderersClock) {
     Point pointer{200, 450};
-    MouseTracker mouse(
-        settings_,
-        [] {
-            return std::optional(Rect{0, 0, 800, 600});
-        },
-        [&pointer] { return std::optional(pointer); });
-    const WindowRecord editor{.windowId = 7, .ownerPid = 42, .bounds = {80, 60, 400, 300}};
+    const auto screen = [] { return std::optional(Rect{0, 0, 800, 600}); };
+    MouseTracker mouse(settings_, screen, [&pointer] { return std::optional(pointer); });
+    const WindowRecord editor{.windowId = 7, .ownerPid = 42, .bounds = {200, 150, 400, 300}};
     WindowFocusTracker window(
-        settings_, [&] { return std::vector<WindowRecord>{editor}; },
-        [] {
-            return std::optional(Rect{0, 0, 800, 600});
-        },
-        1, std::make_unique<ManualRepeatingTimer>());
+        settings_, [&] { return std::vector<WindowRecord>{editor}; }, screen, 1,
+        std::make_unique<ManualRepeatingTimer>());
     settings_.isSmartFocusEnabled = true;
     settings_.isExplosionEnabled = true;
     auto renderer = makeRenderer();
@@ -364,40 +257,26 @@ TEST_F(OverlayRendererTest, TrackersStartWithTheRendererFeedEveryFrameAndStopWit
     EXPECT_TRUE(mouse.isTracking());
     EXPECT_TRUE(window.isTracking());
 
-    // A click explodes in the renderer, on its clock.
     mouse.leftButtonPressed();
     ASSERT_TRUE(renderer->rendererState().currentExplosion.has_value());
     EXPECT_EQ(*renderer->rendererState().currentExplosion, (Explosion{0.25f, 0.75f, 100.0}));
 
-    // Each frame reads the trackers' latest values.
     mouse.pointerMoved(400, 150);
     OffscreenTarget target({8, 8});
     renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
-    renderer->draw(target.target());
+    draw(*renderer, target.target());
     EXPECT_EQ(renderer->trackerReadings().mouse, (FrameInputs::Mouse{0.5f, 0.25f}));
-    const FrameInputs::Window seen = renderer->trackerReadings().window;
-    EXPECT_TRUE(seen.hasActiveWindow);
-    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.x, 0.1);
-    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.y, 0.1);
-    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.width, 0.5);
-    EXPECT_DOUBLE_EQ(seen.activeWindowBounds.height, 0.5);
+    EXPECT_EQ(renderer->trackerReadings().window,
+              (FrameInputs::Window{true, {0.25, 0.25, 0.5, 0.5}}));
+    EXPECT_TRUE(renderer->rendererState().currentExplosion.has_value());
+    now_ = 100.625;  // past the 0.6 s lifetime
+    draw(*renderer, target.target());
+    EXPECT_FALSE(renderer->rendererState().currentExplosion.has_value());
 
     renderer.reset();
     EXPECT_FALSE(mouse.isTracking());
     EXPECT_FALSE(window.isTracking());
-    // Nothing may reach the renderer that is gone.
-    mouse.leftButtonPressed();
-}
-
-TEST_F(OverlayRendererTest, RendererWithoutContextDrawsNothingAndSaysWhy) {
-    // A renderer initialised without a current context creates no GPU objects.
-    context_->makeCurrent();
-    auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
-    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));  // never initialised
-    drawCapturingOutput(*renderer, RenderTarget{0, 8, 8});
-    now_ += 1;
-    EXPECT_EQ(drawCapturingOutput(*renderer, RenderTarget{0, 8, 8}),
-              "⚠️ No texture available for drawing!\n");
+    mouse.leftButtonPressed();  // must not reach the renderer that is gone
 }
 
 }  // namespace

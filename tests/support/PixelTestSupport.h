@@ -19,44 +19,26 @@ struct Rgb {
     double r = 0;
     double g = 0;
     double b = 0;
-    bool operator==(const Rgb&) const = default;
 };
+
+inline Rgb operator*(Rgb c, double k) {
+    return {c.r * k, c.g * k, c.b * k};
+}
+inline Rgb operator+(Rgb a, Rgb b) {
+    return {a.r + b.r, a.g + b.g, a.b + b.b};
+}
 
 inline Rgb rgbAt(const QImage& image, int x, int y) {
     const QRgb pixel = image.pixel(x, y);
     return {double(qRed(pixel)), double(qGreen(pixel)), double(qBlue(pixel))};
 }
 
-inline Rgb operator*(Rgb c, double k) {
-    return {c.r * k, c.g * k, c.b * k};
-}
-
-inline Rgb operator+(Rgb a, Rgb b) {
-    return {a.r + b.r, a.g + b.g, a.b + b.b};
-}
-
-inline Rgb operator-(Rgb a, Rgb b) {
-    return {a.r - b.r, a.g - b.g, a.b - b.b};
-}
-
 /// The largest difference of one channel.
 inline double maxDifference(Rgb a, Rgb b) {
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
 }
-
 inline double sumDifference(Rgb a, Rgb b) {
     return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
-}
-
-inline QRgb toQRgb(Rgb c) {
-    auto level = [](double v) { return int(std::lround(std::clamp(v, 0.0, 255.0))); };
-    return qRgb(level(c.r), level(c.g), level(c.b));
-}
-
-/// The colour as a picture would store it: each channel rounded to a whole level.
-inline Rgb roundedToLevels(Rgb c) {
-    const QRgb stored = toQRgb(c);
-    return {double(qRed(stored)), double(qGreen(stored)), double(qBlue(stored))};
 }
 
 /// The centre of pixel `index` in texture coordinates, as the shader sees it.
@@ -64,9 +46,9 @@ inline double centre(int index, int size) {
     return (index + 0.5) / size;
 }
 
-inline QImage solidPicture(QSize size, Rgb colour) {
+inline QImage solidPicture(QSize size, Rgb c) {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(toQRgb(colour));
+    image.fill(qRgb(int(std::lround(c.r)), int(std::lround(c.g)), int(std::lround(c.b))));
     return image;
 }
 
@@ -80,8 +62,7 @@ inline QImage variedPicture(QSize size) {
             state = state * 1664525u + 1013904223u;  // a plain LCG: deterministic and cheap
             const int red = (x * 223 / std::max(size.width() - 1, 1)) + ((x * 7 + y * 3) % 32);
             const int green = 20 + y * 215 / std::max(size.height() - 1, 1);
-            const int blue = int(state >> 24);
-            image.setPixel(x, y, qRgb(red, green, blue));
+            image.setPixel(x, y, qRgb(red, green, int(state >> 24)));
         }
     }
     return image;
@@ -100,79 +81,53 @@ inline QImage rampPicture(QSize size) {
     return image;
 }
 
-/// Checks `actual` at every pixel where `where(x, y)` holds: `expected(x, y)` must match each
-/// channel within `tolerance` levels. Fails also when no pixel was checked, so a wrong region
-/// cannot pass unnoticed.
-template <typename Where, typename Expected>
-::testing::AssertionResult pixelsMatch(const QImage& actual, Where where, Expected expected,
-                                       double tolerance) {
-    int checked = 0;
-    int misses = 0;
-    std::ostringstream report;
-    for (int y = 0; y < actual.height(); ++y) {
-        for (int x = 0; x < actual.width(); ++x) {
-            if (!where(x, y)) {
-                continue;
-            }
-            ++checked;
-            const Rgb want = expected(x, y);
-            const Rgb got = rgbAt(actual, x, y);
-            if (maxDifference(want, got) > tolerance) {
-                if (++misses <= 5) {
-                    report << "\n  (" << x << ", " << y << "): got " << got.r << "/" << got.g << "/"
-                           << got.b << ", expected " << want.r << "/" << want.g << "/" << want.b;
-                }
+/// Calls `f(x, y)` for every pixel of `image` where `where(x, y)` holds.
+template <typename Where, typename F>
+void forEachIn(const QImage& image, Where where, F f) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (where(x, y)) {
+                f(x, y);
             }
         }
     }
-    if (checked == 0) {
-        return ::testing::AssertionFailure() << "no pixel lies in the checked region";
-    }
-    if (misses > 0) {
+}
+
+/// Checks that each pixel of `actual` where `where(x, y)` holds lies between `low(x, y)` and
+/// `high(x, y)`, channel by channel, with `tolerance` levels of slack. Fails also when no pixel
+/// was checked, so a wrong region cannot pass unnoticed.
+template <typename Where, typename Low, typename High>
+::testing::AssertionResult pixelsWithin(const QImage& actual, Where where, Low low, High high,
+                                        double tolerance) {
+    int checked = 0;
+    int misses = 0;
+    std::ostringstream first;
+    forEachIn(actual, where, [&](int x, int y) {
+        ++checked;
+        const Rgb lo = low(x, y);
+        const Rgb hi = high(x, y);
+        const Rgb got = rgbAt(actual, x, y);
+        const auto off = [tolerance](double v, double a, double b) {
+            return v < std::min(a, b) - tolerance || v > std::max(a, b) + tolerance;
+        };
+        if ((off(got.r, lo.r, hi.r) || off(got.g, lo.g, hi.g) || off(got.b, lo.b, hi.b)) &&
+            misses++ == 0) {
+            first << ", first at (" << x << ", " << y << "): " << got.r << "/" << got.g << "/"
+                  << got.b << " for " << lo.r << "/" << lo.g << "/" << lo.b;
+        }
+    });
+    if (checked == 0 || misses > 0) {
         return ::testing::AssertionFailure()
-               << misses << " of " << checked << " pixels off by more than " << tolerance
-               << " levels:" << report.str();
+               << misses << " of " << checked << " pixels off" << first.str();
     }
     return ::testing::AssertionSuccess();
 }
 
-/// Checks that each pixel in the region lies between `low(x, y)` and `high(x, y)`, channel by
-/// channel, with `tolerance` levels of slack.
-template <typename Where, typename Low, typename High>
-::testing::AssertionResult pixelsBetween(const QImage& actual, Where where, Low low, High high,
-                                         double tolerance) {
-    int checked = 0;
-    int misses = 0;
-    std::ostringstream report;
-    for (int y = 0; y < actual.height(); ++y) {
-        for (int x = 0; x < actual.width(); ++x) {
-            if (!where(x, y)) {
-                continue;
-            }
-            ++checked;
-            const Rgb lo = low(x, y);
-            const Rgb hi = high(x, y);
-            const Rgb got = rgbAt(actual, x, y);
-            auto inside = [tolerance](double v, double a, double b) {
-                return v >= std::min(a, b) - tolerance && v <= std::max(a, b) + tolerance;
-            };
-            if (!inside(got.r, lo.r, hi.r) || !inside(got.g, lo.g, hi.g) ||
-                !inside(got.b, lo.b, hi.b)) {
-                if (++misses <= 5) {
-                    report << "\n  (" << x << ", " << y << "): got " << got.r << "/" << got.g << "/"
-                           << got.b;
-                }
-            }
-        }
-    }
-    if (checked == 0) {
-        return ::testing::AssertionFailure() << "no pixel lies in the checked region";
-    }
-    if (misses > 0) {
-        return ::testing::AssertionFailure()
-               << misses << " of " << checked << " pixels outside their range:" << report.str();
-    }
-    return ::testing::AssertionSuccess();
+/// Checks that each pixel in the region matches `expected(x, y)` within `tolerance` levels.
+template <typename Where, typename Expected>
+::testing::AssertionResult pixelsMatch(const QImage& actual, Where where, Expected expected,
+                                       double tolerance) {
+    return pixelsWithin(actual, where, expected, expected, tolerance);
 }
 
 /// The share (0 to 1) of pixels in the region where `a` and `b` differ by at least one level.
@@ -180,14 +135,10 @@ template <typename Where>
 double changedShare(const QImage& a, const QImage& b, Where where) {
     int checked = 0;
     int changed = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            if (where(x, y)) {
-                ++checked;
-                changed += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-            }
-        }
-    }
+    forEachIn(a, where, [&](int x, int y) {
+        ++checked;
+        changed += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    });
     return checked == 0 ? 0.0 : double(changed) / checked;
 }
 
@@ -195,35 +146,18 @@ double changedShare(const QImage& a, const QImage& b, Where where) {
 template <typename Where>
 double totalDifference(const QImage& a, const QImage& b, Where where) {
     double total = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            if (where(x, y)) {
-                total += sumDifference(rgbAt(a, x, y), rgbAt(b, x, y));
-            }
-        }
-    }
+    forEachIn(a, where,
+              [&](int x, int y) { total += sumDifference(rgbAt(a, x, y), rgbAt(b, x, y)); });
     return total;
-}
-
-/// How far the region's pixels went from `original` toward `target`: 0 not at all, 1 all the
-/// way. Summed over every channel of every pixel, so that dark pixels weigh little.
-template <typename Where, typename From, typename To>
-double shareOfTheWay(const QImage& actual, Where where, From original, To target) {
-    double moved = 0;
-    double whole = 0;
-    for (int y = 0; y < actual.height(); ++y) {
-        for (int x = 0; x < actual.width(); ++x) {
-            if (where(x, y)) {
-                moved += sumDifference(rgbAt(actual, x, y), original(x, y));
-                whole += sumDifference(target(x, y), original(x, y));
-            }
-        }
-    }
-    return whole == 0 ? 0.0 : moved / whole;
 }
 
 inline auto everywhere() {
     return [](int, int) { return true; };
+}
+
+/// One colour everywhere, as an expectation.
+inline auto constant(Rgb c) {
+    return [c](int, int) { return c; };
 }
 
 /// The picture itself, as an expectation.

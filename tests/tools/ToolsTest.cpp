@@ -1,0 +1,280 @@
+// glimmora-render's command line, offline render and compositing in process; then both tools
+// run as programs, always without a display server.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <optional>
+#include <vector>
+
+#include "OfflineRender.h"
+#include "RenderOptions.h"
+
+namespace glimmora {
+namespace {
+
+/// Options reading `in` and writing `out`, the rest as given or at their defaults.
+RenderOptions files(const QString& in, const QString& out, std::optional<QString> settings = {},
+                    const QList<SettingOverride>& overrides = {}) {
+    RenderOptions options;
+    options.inputPath = in;
+    options.outputPath = out;
+    options.settingsPath = std::move(settings);
+    options.overrides = overrides;
+    return options;
+}
+
+TEST(RenderOptionsTest, ReadsGoodCommandLinesAndNamesTheProblemInBadOnes) {
+    const QStringList io{"--input", "i.png", "--output", "o.png"};
+    RenderOptions every = files("i.png", "o.png", "g.conf", {{"isFocusEnabled", "true"}});
+    every.mouse = NormalizedPoint{0.25f, 0.75f};
+    every.caret = NormalizedPoint{0.1f, 0.2f};
+    every.window = Rect{0.1, 0.2, 0.5, 0.6};
+    every.gazeY = 0.3f;
+    every.explosion = ExplosionOption{{0.4f, 0.6f}, 0.25};
+    every.time = 12.5;
+    RenderOptions edges = files(
+        "i.png", "o.png", {}, {{"activeProfileName", "Night Mode"}, {"screenBrightness", "-0.5"}});
+    edges.mouse = NormalizedPoint{0, 1};
+    edges.explosion = ExplosionOption{{1, 0}, 0};
+    edges.time = -3.5;
+    // Good lines give options; bad ones give one line naming the problem.
+    const std::vector<std::tuple<QStringList, std::optional<RenderOptions>, const char*>> cases{
+        {io + QStringList{"--settings", "g.conf", "--set", "isFocusEnabled=true", "--mouse",
+                          "0.25,0.75", "--caret", "0.1,0.2", "--window", "0.1,0.2,0.5,0.6",
+                          "--gaze", "0.3", "--explosion", "0.4,0.6,0.25", "--time", "12.5"},
+         every, ""},
+        // Values after "=", negative numbers as values, the screen's edges, --set in order.
+        {{"--output=o.png", "--input=i.png", "--time=-3.5", "--set=activeProfileName=Night Mode",
+          "--set", "screenBrightness=-0.5", "--mouse", "0,1", "--explosion", "1,0,0"},
+         edges,
+         ""},
+        {{"--output", "o.png"}, {}, "missing --input"},
+        {{"--input", "i.png"}, {}, "missing --output"},
+        {io + QStringList{"-x"}, {}, "unknown option \"-x\""},
+        {io + QStringList{"stray"}, {}, "unexpected argument \"stray\""},
+        {{"--input", "--output", "o.png"}, {}, "--input needs a value"},
+        {{"--input=", "--output", "o.png"}, {}, "--input needs a value"},
+        {io + QStringList{"--input", "j.png"}, {}, "--input given twice"},
+        {{"--bogus", "--help"}, {}, "unknown option \"--bogus\""},  // met before the help
+        {io + QStringList{"--set", "isFocusEnabled"}, {}, "--set expects NAME=VALUE"},
+        {io + QStringList{"--set", "=true"}, {}, "--set expects NAME=VALUE"},
+        {io + QStringList{"--set", "noSuchSetting=1"}, {}, "unknown setting \"noSuchSetting\""},
+        {io + QStringList{"--set", "breathPacerStyle=1.5"}, {}, "breathPacerStyle"},
+        {io + QStringList{"--mouse", "0.5"}, {}, "--mouse expects X,Y"},
+        {io + QStringList{"--mouse", "-0.1,0.5"}, {}, "--mouse expects X,Y"},
+        {io + QStringList{"--mouse", "0.5, 0.5"}, {}, "--mouse expects X,Y"},
+        {io + QStringList{"--caret", "0.5,abc"}, {}, "--caret expects X,Y"},
+        {io + QStringList{"--window", "0.1,0.1,1.5,0.5"}, {}, "--window expects X,Y,W,H"},
+        {io + QStringList{"--gaze", "1.01"}, {}, "--gaze expects Y"},
+        {io + QStringList{"--explosion", "0.5,0.5,-0.1"}, {}, "--explosion expects X,Y,AGE"},
+        {io + QStringList{"--explosion", "0.5,0.5,inf"}, {}, "--explosion expects X,Y,AGE"},
+        {io + QStringList{"--time", "1s"}, {}, "--time expects a time in seconds"},
+        {io + QStringList{"--time", "1e39"}, {}, "--time expects a time in seconds"},  // no float
+    };
+    for (const auto& [arguments, options, error] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const ParsedCommandLine parsed = parseRenderCommandLine(arguments);
+        EXPECT_EQ(parsed.options, options);
+        EXPECT_FALSE(parsed.isHelpRequested);
+        EXPECT_EQ(parsed.exitStatus(), options ? RenderExit::Success : RenderExit::BadInput);
+        EXPECT_TRUE(parsed.error.contains(QLatin1String(error))) << parsed.error.toStdString();
+        EXPECT_FALSE(parsed.error.contains('\n'));
+    }
+    // Help is answered as soon as it is met, whatever follows.
+    for (const QStringList& arguments : {QStringList{"-h"}, io + QStringList{"--help", "-x"}}) {
+        EXPECT_TRUE(parseRenderCommandLine(arguments).isHelpRequested);
+    }
+}
+
+TEST(CompositeOverDesktopTest, AddsThePremultipliedFrameToWhatShowsThrough) {
+    QImage frame(2, 2, QImage::Format_ARGB32);
+    QImage desktop(2, 2, QImage::Format_RGB32);
+    // Each pixel its own case, so that a pixel out of place shows too.
+    const std::tuple<QPoint, QRgb, QRgb, QRgb> cases[] = {
+        {{0, 0}, qRgba(10, 120, 250, 255), qRgb(200, 200, 200), qRgb(10, 120, 250)},  // opaque
+        {{1, 0}, qRgba(0, 0, 0, 0), qRgb(17, 99, 230), qRgb(17, 99, 230)},            // transparent
+        // 64 of red at alpha 128 over grey 200, of which 127/255 (99.6) shows through.
+        {{0, 1}, qRgba(64, 0, 0, 128), qRgb(200, 200, 200), qRgb(164, 100, 100)},
+        {{1, 1}, qRgba(0, 255, 0, 255), qRgb(1, 2, 3), qRgb(0, 255, 0)},
+    };
+    for (const auto& [at, over, under, shown] : cases) {
+        frame.setPixel(at, over);
+        desktop.setPixel(at, under);
+    }
+    const QImage screen = compositeOverDesktop(frame, desktop);
+    EXPECT_EQ(screen.format(), QImage::Format_RGB32);
+    for (const auto& [at, over, under, shown] : cases) {
+        EXPECT_EQ(screen.pixel(at), shown) << at.x() << ", " << at.y();
+    }
+}
+
+/// A temporary folder holding the desktop picture in.png: a 67 × 41 gradient (an odd size, so
+/// row padding or a transposed read-back would show) with a grey patch that dims plainly.
+class ToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        for (int y = 0; y < input_.height(); ++y) {
+            for (int x = 0; x < input_.width(); ++x) {
+                const bool patch = x >= 20 && x < 40 && y >= 10 && y < 30;
+                input_.setPixel(x, y, patch ? qRgb(200, 200, 200) : qRgb(x * 3, y * 6, 255 - x));
+            }
+        }
+        ASSERT_TRUE(input_.save(path("in.png")));
+    }
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString write(const QString& name, const QByteArray& text) const {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        return file.fileName();
+    }
+    QStringList entries() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
+    /// What a run wrote to out.png, or a null picture.
+    QImage output() const { return QImage(path("out.png")).convertToFormat(QImage::Format_RGB32); }
+    int outputGrey() const { return qGreen(output().pixel(30, 20)); }
+
+    struct Run {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    static Run run(const QString& program, const QStringList& arguments,
+                   const QStringList& environment = {}) {
+        // QProcess wants an application object for its bookkeeping; no event loop runs.
+        static int argc = 1;
+        static char name[] = "ToolsTest";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+        QProcess process;
+        QStringList variables = QProcess::systemEnvironment() + environment;
+        variables.removeIf([](const QString& v) {
+            return v.startsWith("DISPLAY=") || v.startsWith("WAYLAND_DISPLAY=");
+        });
+        process.setEnvironment(variables);
+        process.start(program, arguments);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
+        return {process.exitCode(), process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    QTemporaryDir dir_;
+    QImage input_{67, 41, QImage::Format_RGB32};
+};
+
+TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
+    const QByteArray dimmer =
+        "[General]\nisOverlayEnabled=true\nisScreenDimmerEnabled=true\nscreenBrightness=-0.5\n";
+    const QString settings = write("glimmora.conf", dimmer);
+    const QDateTime modified = QFileInfo(settings).lastModified();
+    // Without "isOverlayEnabled" nothing counts as saved: every default stands.
+    const QString firstLaunch =
+        write("first.conf", "[General]\nisScreenDimmerEnabled=true\nscreenBrightness=-0.5\n");
+    const QString notAPicture = write("not-a-picture.png", "hello");
+    QDir(dir_.path()).mkdir("folder");
+    const QString in = path("in.png");
+    const QString out = path("out.png");
+    const QList<SettingOverride> off{{"isOverlayEnabled", "false"},
+                                     {"isScreenDimmerEnabled", "true"},
+                                     {"screenBrightness", "-0.5"}};
+    enum Shown { kNothing = 0, kDimmed = 100, kUnchanged = 200 };  // the grey patch, if written
+    const std::tuple<const char*, RenderOptions, RenderExit, Shown> cases[] = {
+        {"everything off", files(in, out), RenderExit::Success, kUnchanged},
+        {"the overlay off", files(in, out, {}, off), RenderExit::Success, kUnchanged},
+        {"the file's dimmer", files(in, out, settings), RenderExit::Success, kDimmed},
+        {"a first launch's file", files(in, out, firstLaunch), RenderExit::Success, kUnchanged},
+        {"--set over the file", files(in, out, settings, {{"isScreenDimmerEnabled", "false"}}),
+         RenderExit::Success, kUnchanged},
+        {"a missing input", files(path("missing.png"), out), RenderExit::BadInput, kNothing},
+        {"no picture", files(notAPicture, out), RenderExit::BadInput, kNothing},
+        {"a missing settings file", files(in, out, path("no.conf")), RenderExit::BadInput,
+         kNothing},
+        {"a folder for settings", files(in, out, path("folder")), RenderExit::BadInput, kNothing},
+        {"a missing output folder", files(in, path("no/out.png")), RenderExit::BadInput, kNothing},
+    };
+    for (const auto& [what, options, status, shown] : cases) {
+        SCOPED_TRACE(what);
+        QFile::remove(out);
+        const QStringList before = entries();
+        const RenderResult result = renderToFile(options);
+        EXPECT_EQ(result.status, status) << result.error.toStdString();
+        if (shown == kNothing) {
+            EXPECT_EQ(entries(), before) << "nothing written, not even a temporary file";
+        } else if (shown == kUnchanged) {
+            EXPECT_EQ(output(), input_);
+        } else {
+            EXPECT_NEAR(outputGrey(), shown, 1);
+        }
+    }
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), dimmer);
+    EXPECT_EQ(QFileInfo(settings).lastModified(), modified);
+}
+
+TEST_F(ToolsTest, GlimmoraRenderExitsWithItsStatusAndOneLineSayingWhy) {
+    const QStringList io{"--input", path("in.png"), "--output", path("out.png")};
+    // Where the EGL dispatch library finds no vendor library, no context can be made.
+    const QStringList noOpenGl{"__EGL_VENDOR_LIBRARY_FILENAMES=" + path("none.json"),
+                               "__EGL_VENDOR_LIBRARY_DIRS=" + path("none")};
+    const std::tuple<QStringList, QStringList, int> cases[] = {
+        {io + QStringList{"--set", "isScreenDimmerEnabled=true", "--set", "screenBrightness=-0.5"},
+         {},
+         0},
+        {io + QStringList{"--set", "nope=1"}, {}, 2},
+        {io, noOpenGl, 1},
+    };
+    for (const auto& [arguments, environment, exitCode] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString() + " " + environment.join(' ').toStdString());
+        QFile::remove(path("out.png"));
+        const Run r = run(QStringLiteral(GLIMMORA_RENDER_PATH), arguments, environment);
+        EXPECT_EQ(r.exitCode, exitCode);
+        if (exitCode == 0) {
+            EXPECT_NEAR(outputGrey(), 100, 1) << "half of the grey 200";
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_TRUE(output().isNull());
+            EXPECT_TRUE(r.err.startsWith("glimmora-render: ")) << r.err.toStdString();
+            EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+            EXPECT_TRUE(r.err.endsWith('\n'));
+        }
+    }
+    const Run help = run(QStringLiteral(GLIMMORA_RENDER_PATH), {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: glimmora-render")) << help.out.toStdString();
+}
+
+TEST_F(ToolsTest, SampleDesktopPaintsTheSameBusyPictureEveryTime) {
+    const QString program = QStringLiteral(GLIMMORA_SAMPLE_DESKTOP_PATH);
+    ASSERT_EQ(run(program, {path("a.png")}).exitCode, 0);
+    ASSERT_EQ(run(program, {path("b.png")}).exitCode, 0);
+    const QImage a(path("a.png"));
+    EXPECT_EQ(a.size(), QSize(1280, 720));
+    EXPECT_EQ(a, QImage(path("b.png")));
+    QSet<QRgb> colours;  // text, swatches and gradients: far more than a handful of colours
+    for (int y = 0; y < a.height(); y += 3) {
+        for (int x = 0; x < a.width(); x += 3) {
+            colours.insert(a.pixel(x, y));
+        }
+    }
+    EXPECT_GT(colours.size(), 1000);
+    for (const QStringList& bad :
+         {QStringList{}, {path("a.png"), path("b.png")}, {path("no/a.png")}}) {
+        EXPECT_EQ(run(program, bad).exitCode, 2) << bad.join(' ').toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace glimmora
