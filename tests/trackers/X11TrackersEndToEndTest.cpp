@@ -1,7 +1,7 @@
 // The trackers fed by the real X11 layer on a private X server with a window manager, driven
-// with xdotool: pointer, buttons and keys through XInput 2 raw events into MouseTracker, and
-// the EWMH window list with activation changes into WindowFocusTracker. One case per path; the
-// decisions behind them are TrackersTest's.
+// with xdotool: pointer and buttons through XInput 2 raw events into MouseTracker, and the EWMH
+// window list with activation changes into WindowFocusTracker. One case per path; the decisions
+// behind them are TrackersTest's, and the keys' path is GlimmoraEndToEndTest's.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,9 +53,6 @@ protected:
         ASSERT_EQ(input->primaryMonitor(), QRect(0, 0, kWidth, kHeight));
         input->onPointerMoved = [this](Point p) { mouse.pointerMoved(p.x, p.y); };
         input->onLeftButtonPressed = [this] { mouse.leftButtonPressed(); };
-        input->onKeyPressed = [this](KeySymbol key, ModifierMask modifiers) {
-            mouse.keyPressed(key, modifiers);
-        };
         mouse.startTracking();
         // Absolute moves make no raw motion under Xvfb: they only place the pointer.
         ASSERT_TRUE(xdotool({"mousemove", "400", "300"}));
@@ -114,27 +110,6 @@ TEST_F(X11TrackersEndToEndTest, OnlyTheLeftButtonExplodes) {
     EXPECT_TRUE(eventually([&] { return !log.lines().empty(); }));
     settle();
     EXPECT_EQ(log.lines(), std::vector<std::string>{"BOOM at (0.75, 0.75)"});
-}
-
-TEST_F(X11TrackersEndToEndTest, AltFArrivesWithItsModifiersEvenWhileTheKeyboardIsGrabbed) {
-    // The modifiers are released long before we could ask the server for them: they must come
-    // from the event stream, in order.
-    ASSERT_TRUE(xdotool({"key", "alt+g", "f", "alt+f"}));
-    EXPECT_TRUE(eventually([&] { return state.isFocusEnabled(); }));
-    settle();
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"Focus: ON"});
-
-    // Raw events keep coming while a menu or a drag holds the keyboard.
-    test::X11TestDisplay x(session->display());
-    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> grab(
-        xcb_grab_keyboard_reply(x.connection(),
-                                xcb_grab_keyboard(x.connection(), 0, x.root(), XCB_CURRENT_TIME,
-                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                nullptr),
-        &std::free);
-    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
-    ASSERT_TRUE(xdotool({"key", "super+alt+f"}));
-    EXPECT_TRUE(eventually([&] { return !state.isFocusEnabled(); }));
 }
 
 TEST_F(X11TrackersEndToEndTest, ActivationBringsTheNewWindowsFrameAtOnce) {

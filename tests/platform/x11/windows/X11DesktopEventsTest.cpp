@@ -7,9 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/x11/windows/X11DesktopTest.h"
 #include "support/TestApplication.h"
-#include "support/X11TestDisplay.h"
-#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {
@@ -23,39 +22,13 @@ constexpr int kNormal = 1;
 constexpr int kIconic = 3;
 constexpr int kGone = -1;
 
-/// A private X server without a window manager, so the test plays the window manager's part.
-class X11DesktopEventsTest : public testing::Test {
+class X11DesktopEventsTest : public test::X11DesktopTest {
 protected:
-    void SetUp() override {
-        test::testApplication();
-        ASSERT_TRUE(session.isReady()) << session.failure();
-        ASSERT_TRUE(x.isConnected());
-    }
-
-    /// Starts listening; windows made before this are found by the start-up scan.
     void listen() {
-        events = std::make_unique<X11DesktopEvents>(session.display().c_str());
-        ASSERT_TRUE(events->isConnected());
-        events->onTopLevelChanged = [this](const TopLevelChange& c) { changes.push_back(c); };
+        X11DesktopTest::listen();
         events->onScreenParametersChanged = [this] { ++screenChanges; };
         events->onScreensDidWake = [this] { ++wakes; };
         events->onWindowRestored = [this](std::uint32_t w) { restored.push_back(w); };
-    }
-
-    bool eventually(const std::function<bool()>& condition) {
-        return test::waitUntil(condition, 5s, test::pumpQtEvents);
-    }
-    bool saw(xcb_window_t window, Kind kind) {
-        return std::find(changes.begin(), changes.end(), TopLevelChange{window, kind}) !=
-               changes.end();
-    }
-
-    /// Maps a fresh top-level window and waits until its mapping is reported: everything the
-    /// server sent before has been handled by then.
-    void settle() {
-        const xcb_window_t marker = x.createWindow({0, 0, 1, 1}, true);
-        x.map(marker);
-        ASSERT_TRUE(eventually([&] { return saw(marker, Kind::mapped); }));
     }
 
     /// Sets WM_STATE as a window manager would, and lets it be seen when listening.
@@ -71,10 +44,6 @@ protected:
         }
     }
 
-    test::XvfbSession session{{.width = 640, .height = 480, .windowManager = false}};
-    test::X11TestDisplay x{session.display()};
-    std::unique_ptr<X11DesktopEvents> events;
-    std::vector<TopLevelChange> changes;
     int screenChanges = 0;
     int wakes = 0;
     std::vector<std::uint32_t> restored;

@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "platform/WindowHandle.h"
-#include "platform/x11/windows/X11DesktopEvents.h"
+#include "platform/x11/windows/X11DesktopTest.h"
 #include "support/TestApplication.h"
-#include "support/X11TestDisplay.h"
-#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {
@@ -50,55 +48,32 @@ TEST(StackingKeeperOrderTest, RaisesHigherClassesLastAndOneClassInRegistrationOr
     EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 30}));
 }
 
-/// The keeper on a real X server, fed by the desktop events as the application wires them: an
-/// overlay and a gaze window above it.
-class X11StackingKeeperTest : public testing::Test {
+/// The keeper fed by the desktop events, as the application wires them: an overlay and a gaze
+/// window above it.
+class X11StackingKeeperTest : public test::X11DesktopTest {
 protected:
     void SetUp() override {
-        test::testApplication();
-        ASSERT_TRUE(session.isReady()) << session.failure();
+        X11DesktopTest::SetUp();
         overlay = x.createWindow({0, 0, 640, 480}, true, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
         gaze = x.createWindow({0, 0, 640, 480}, true);
         x.map(overlay);
         x.map(gaze);
-        events = std::make_unique<X11DesktopEvents>(session.display().c_str());
-        ASSERT_TRUE(events->isConnected());
-        events->onTopLevelChanged = [this](const TopLevelChange& c) {
-            seen.push_back(c);
-            keeper.topLevelChanged(c);
-        };
+        listen();
+        onTopLevelChanged = [this](const TopLevelChange& c) { keeper.topLevelChanged(c); };
         keeper.setLevel(gaze, WindowLevel::aboveOverlay);
         keeper.setLevel(overlay, WindowLevel::overlay);
         x.sync();
     }
 
-    bool eventually(const std::function<bool()>& condition) {
-        return test::waitUntil(condition, 1s, test::pumpQtEvents);
-    }
-    /// The kept windows are the two topmost, the gaze window above the overlay, and above
+    /// The kept windows are the two topmost, the gaze window above the overlay, and both above
     /// `other`.
     bool keptAbove(xcb_window_t other) {
         const auto order = x.stack();
         return order.size() >= 3 && order.back() == gaze && order[order.size() - 2] == overlay &&
                x.isAbove(overlay, other);
     }
-    /// Maps a window and waits until its mapping was handled: a raise it asked for is done.
-    void settle() {
-        const xcb_window_t marker = x.createWindow({0, 0, 1, 1}, true);
-        x.map(marker);
-        ASSERT_TRUE(eventually([&] {
-            return std::count(seen.begin(), seen.end(),
-                              TopLevelChange{marker, TopLevelChange::Kind::mapped}) > 0;
-        }));
-        test::pumpQtEvents();  // the raises of one turn are gathered into the next
-        x.sync();
-    }
 
-    test::XvfbSession session{{.width = 640, .height = 480, .windowManager = false}};
-    test::X11TestDisplay x{session.display()};
     X11StackingKeeper keeper{x.connection()};
-    std::unique_ptr<X11DesktopEvents> events;
-    std::vector<TopLevelChange> seen;
     xcb_window_t overlay = 0;
     xcb_window_t gaze = 0;
 };
