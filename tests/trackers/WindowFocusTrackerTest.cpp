@@ -48,66 +48,50 @@ std::vector<WindowRecord> records(const std::vector<W>& windows) {
     return list;
 }
 
-/// A window list, front to back, and the window smart focus must choose (0: none).
-struct RuleCase {
-    const char* name;
-    std::vector<W> frontToBack;
-    std::uint32_t chosen;
-};
-
-void PrintTo(const RuleCase& c, std::ostream* out) {
-    *out << c.name;
+TEST(ActiveWindowRuleTest, ChoosesThePrincipalWindowOfTheFrontmostApplication) {
+    // Window lists front to back, and the window smart focus must choose (0: none).
+    const struct {
+        const char* name;
+        std::vector<W> frontToBack;
+        std::uint32_t chosen;
+    } cases[] = {
+        {"SkipsOwnWindowsAndPanelsAbove",
+         {{1, kOwnPid}, {2, kPanel, 2000, 40, 5}, {3, kEditor}, {4, kPanel + 1}},
+         3},
+        {"OnlyOwnOrOwnerlessWindows", {{1, kOwnPid}, {2, 0}}, 0},
+        {"HiddenOrHigherLayerCannotNameTheApplication",
+         {{1, kEditor, 500, 500, 0, 1, false, true}, {2, kEditor, 500, 500, 3}},
+         0},
+        {"ActiveWindowWinsOverStacking", {{2, kPanel}, {3, kEditor, 500, 500, 0, 1, true}}, 3},
+        {"HiddenActiveWindowDoesNotCount",
+         {{3, kEditor, 500, 500, 0, 1, true, true}, {4, kPanel}},
+         4},
+        {"OwnActiveWindowDoesNotCount", {{3, kOwnPid, 500, 500, 0, 1, true}, {4, kPanel}}, 4},
+        {"OwnerlessActiveWindowDoesNotCount", {{3, 0, 500, 500, 0, 1, true}, {4, kPanel}}, 4},
+        {"OnlySmallWindows", {{1, kEditor, 99.5, 400}, {2, kEditor, 400, 60}, {3, kPanel}}, 0},
+        {"ExactlyTheMinimumSize", {{1, kEditor, 100, 100}}, 1},
+        {"EqualLayersTakeTheFrontmost", {{1, kEditor, 300, 300}, {2, kEditor}}, 1},
+        {"LowerLayerBehindBeatsHigherInFront",
+         {{1, kEditor, 300, 300, 3}, {2, kEditor}, {3, kEditor}},
+         2},
+        {"NeverTransparentNegativeLayerOrHidden",
+         {{1, kEditor, 500, 500, 0, 0},
+          {2, kEditor, 500, 500, -1},
+          {3, kEditor, 500, 500, 0, 1, false, true},
+          {4, kEditor, 500, 500, 0, 0.01}},
+         4},
+        {"NotANumberNeverQualifies",
+         {{1, kEditor, kNaN}, {2, kEditor, 500, kNaN}, {3, kEditor, 500, 500, 0, kNaN}},
+         0},
+        {"HighestLayerNeverQualifies", {{1, kEditor, 500, 500, kTopLayer, 1, true}}, 0},
+        {"OneBelowTheHighestLayerQualifies", {{1, kEditor, 500, 500, kTopLayer - 1, 1, true}}, 1},
+    };
+    for (const auto& c : cases) {
+        const std::optional<WindowRecord> chosen =
+            chooseActiveWindow(records(c.frontToBack), kOwnPid);
+        EXPECT_EQ(chosen ? chosen->windowId : 0u, c.chosen) << c.name;
+    }
 }
-
-class ActiveWindowRuleTest : public testing::TestWithParam<RuleCase> {};
-
-TEST_P(ActiveWindowRuleTest, ChoosesThePrincipalWindowOfTheFrontmostApplication) {
-    const std::optional<WindowRecord> chosen =
-        chooseActiveWindow(records(GetParam().frontToBack), kOwnPid);
-    EXPECT_EQ(chosen ? chosen->windowId : 0u, GetParam().chosen);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ActiveWindowRule, ActiveWindowRuleTest,
-    testing::Values(
-        RuleCase{"Empty", {}, 0},
-        RuleCase{"SkipsOwnWindowsAndPanelsAbove",
-                 {{1, kOwnPid}, {2, kPanel, 2000, 40, 5}, {3, kEditor}, {4, kPanel + 1}},
-                 3},
-        RuleCase{"OnlyOwnOrOwnerlessWindows", {{1, kOwnPid}, {2, 0}}, 0},
-        RuleCase{"HiddenOrHigherLayerCannotNameTheApplication",
-                 {{1, kEditor, 500, 500, 0, 1, false, true}, {2, kEditor, 500, 500, 3}},
-                 0},
-        RuleCase{
-            "ActiveWindowWinsOverStacking", {{2, kPanel}, {3, kEditor, 500, 500, 0, 1, true}}, 3},
-        RuleCase{"HiddenActiveWindowDoesNotCount",
-                 {{3, kEditor, 500, 500, 0, 1, true, true}, {4, kPanel}},
-                 4},
-        RuleCase{
-            "OwnActiveWindowDoesNotCount", {{3, kOwnPid, 500, 500, 0, 1, true}, {4, kPanel}}, 4},
-        RuleCase{
-            "OwnerlessActiveWindowDoesNotCount", {{3, 0, 500, 500, 0, 1, true}, {4, kPanel}}, 4},
-        RuleCase{
-            "OnlySmallWindows", {{1, kEditor, 99.5, 400}, {2, kEditor, 400, 60}, {3, kPanel}}, 0},
-        RuleCase{"ExactlyTheMinimumSize", {{1, kEditor, 100, 100}}, 1},
-        RuleCase{"EqualLayersTakeTheFrontmost", {{1, kEditor, 300, 300}, {2, kEditor}}, 1},
-        RuleCase{"LowerLayerBehindBeatsHigherInFront",
-                 {{1, kEditor, 300, 300, 3}, {2, kEditor}, {3, kEditor}},
-                 2},
-        RuleCase{"NeverTransparentNegativeLayerOrHidden",
-                 {{1, kEditor, 500, 500, 0, 0},
-                  {2, kEditor, 500, 500, -1},
-                  {3, kEditor, 500, 500, 0, 1, false, true},
-                  {4, kEditor, 500, 500, 0, 0.01}},
-                 4},
-        RuleCase{"NotANumberNeverQualifies",
-                 {{1, kEditor, kNaN}, {2, kEditor, 500, kNaN}, {3, kEditor, 500, 500, 0, kNaN}},
-                 0},
-        RuleCase{"HighestLayerNeverQualifies", {{1, kEditor, 500, 500, kTopLayer, 1, true}}, 0},
-        RuleCase{"OneBelowTheHighestLayerQualifies",
-                 {{1, kEditor, 500, 500, kTopLayer - 1, 1, true}},
-                 1}),
-    [](const testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
 
 TEST(NormalizeToMonitorTest, MeasuresFromThePrimaryMonitorsCorner) {
     const struct {
