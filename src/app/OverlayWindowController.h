@@ -23,7 +23,9 @@ class X11StackingKeeper;
 /// writes no log lines. Main thread only; needs a QGuiApplication on the xcb platform.
 class OverlayWindowController {
 public:
-    /// `window`, `appState` and `keeper` must outlive the controller. `connection` is Qt's own X
+    /// `window` is the content window, named rather than taken from Qt's top-level windows:
+    /// that list has no defined order and also holds helper windows (the tray icon's, for one).
+    /// It, `appState` and `keeper` must outlive the controller. `connection` is Qt's own X
     /// connection (see X11OverlayWindow::configure). `screensChanged` runs before every refit,
     /// for the rest of the application to read the primary monitor again.
     OverlayWindowController(QWindow& window, AppState& appState, X11StackingKeeper& keeper,
