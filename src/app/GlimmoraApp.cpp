@@ -5,14 +5,13 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 
 #include "app/AppDelegate.h"
-#include "app/WindowManager.h"
+#include "app/OverlayWindowController.h"
 #include "capture/CaptureStream.h"
 #include "core/Log.h"
 #include "core/MonotonicClock.h"
@@ -25,9 +24,7 @@
 #include "platform/x11/input/X11LocalQuitKeyMonitor.h"
 #include "platform/x11/input/X11QuitHotKey.h"
 #include "platform/x11/windows/X11DesktopEvents.h"
-#include "platform/x11/windows/X11OverlayWindow.h"
 #include "platform/x11/windows/X11StackingKeeper.h"
-#include "platform/x11/windows/X11WindowHandle.h"
 #include "platform/x11/windows/X11WindowList.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
@@ -41,7 +38,6 @@ namespace {
 
 // The ordinary window's size before it becomes the overlay.
 constexpr QSize kInitialWindowSize{800, 600};
-constexpr QSize kFallbackScreenSize{1920, 1080};
 
 // Qt's own X connection: requests on it are ordered with Qt's mapping of our windows.
 xcb_connection_t* qtConnection() {
@@ -65,7 +61,7 @@ GlimmoraApp::~GlimmoraApp() {
     // The capture delivers into the renderer's hand-over: it stops before the window goes.
     captureStream_.reset();
     // The registered handle refers to the stacking keeper, which goes with this object.
-    WindowManager::shared().overlayWindow.reset();
+    overlayWindow_.reset();
 }
 
 void GlimmoraApp::launch() {
@@ -85,6 +81,9 @@ void GlimmoraApp::launch() {
     contentWindow_->setTitle(QStringLiteral("Glimmora"));
     contentWindow_->resize(kInitialWindowSize);
     contentWindow_->installEventFilter(this);
+    overlayWindow_ = std::make_unique<OverlayWindowController>(*contentWindow_, appState_,
+                                                               *stackingKeeper_, qtConnection(),
+                                                               [this] { refreshPrimaryMonitor(); });
 
     contentWindow_->show();
     startDesktopCapture();
@@ -269,82 +268,7 @@ bool GlimmoraApp::eventFilter(QObject* watched, QEvent* event) {
 void GlimmoraApp::setupApp() {
     // MENU SLOT: create the status-bar MenuBarManager here and store it in menuBarManager_.
     QTimer::singleShot(kConfigureDelayMilliseconds, Qt::PreciseTimer, this,
-                       [this] { configureOverlayWindow(); });
-}
-
-void GlimmoraApp::configureOverlayWindow() {
-    // The content window rather than Qt's first top-level window: Qt's list has no defined
-    // order and also holds helper windows (the tray icon's, for one).
-    QWindow* window = contentWindow_.get();
-    if (!window) {
-        return;
-    }
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) {
-        return;
-    }
-    // The full frame of the primary monitor: panels and docks are covered too.
-    X11OverlayWindow::configure(*window, screen->geometry(), qtConnection(), [this, window] {
-        auto handle = std::make_shared<X11WindowHandle>(*window, *stackingKeeper_);
-        handle->setLevel(WindowLevel::overlay);
-        WindowManager::shared().overlayWindow = std::move(handle);
-        isOverlayConfigured_ = true;
-        // The screens may have changed while the window manager let go of the window.
-        refitOverlayWindow();
-        followOverlaySwitch();
-    });
-    followPrimaryScreen();
-}
-
-void GlimmoraApp::followOverlaySwitch() {
-    // While the overlay is switched off the renderer draws nothing. Without a compositing
-    // manager an undrawn window is not see-through but black (or stale), and it would hide the
-    // desktop it no longer shows: so the overlay window is taken off the screen while the
-    // switch is off, and put back on top when it comes on.
-    overlaySwitch_ = appState_.isOverlayEnabled.sink([this](const bool& enabled) {
-        QWindow* window = contentWindow_.get();
-        if (!window || !isOverlayConfigured_) {
-            return;
-        }
-        window->setVisible(enabled);
-        if (enabled) {
-            window->raise();
-        }
-    });
-}
-
-void GlimmoraApp::followPrimaryScreen() {
-    // Qt's screens follow RandR (sizes, monitors, the primary output). Every screen is watched,
-    // not just the primary: the one that becomes primary may change in the same update.
-    const auto watch = [this](QScreen* screen) {
-        QObject::connect(screen, &QScreen::geometryChanged, this, &GlimmoraApp::refitOverlayWindow);
-    };
-    for (QScreen* screen : QGuiApplication::screens()) {
-        watch(screen);
-    }
-    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, this, watch);
-    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
-                     &GlimmoraApp::refitOverlayWindow);
-}
-
-void GlimmoraApp::refitOverlayWindow() {
-    // After a screen change (a new resolution, a monitor added, removed or made primary) the
-    // overlay must cover the primary monitor's new full frame, as configureOverlayWindow()
-    // placed it on the old one: otherwise it covers too little or too much, and the desktop
-    // pictures, which follow the primary monitor, are drawn stretched over the old frame.
-    // Only the geometry changes, without configuring anew (hide, wait, show): the window is
-    // override-redirect, so the server resizes it at once, without the window manager, and it
-    // stays the same window with the same attributes.
-    refreshPrimaryMonitor();
-    QWindow* window = contentWindow_.get();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!isOverlayConfigured_ || !window || !screen || window->geometry() == screen->geometry()) {
-        return;
-    }
-    window->setGeometry(screen->geometry());
-    // A changed screen may have moved other windows in the stack too.
-    stackingKeeper_->raiseNow();
-    window->requestUpdate();
+                       [this] { overlayWindow_->configure(); });
 }
 
 }  // namespace glimmora

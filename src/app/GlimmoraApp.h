@@ -18,6 +18,7 @@ class QtScheduler;
 class X11CaptureService;
 class MenuBarManager;
 class MouseTracker;
+class OverlayWindowController;
 class WindowFocusTracker;
 class X11Display;
 class X11InputMonitor;
@@ -34,8 +35,8 @@ class X11StackingKeeper;
 ///
 /// Launch order: the constructor creates the delegate (step one); launch() opens the content
 /// window and queues the delegate's launch handler; the first expose of the window runs
-/// setupApp(), which configures the overlay 0.5 s later. Everything here lives until the
-/// process exits. Main thread only; needs a QApplication.
+/// setupApp(), which has the OverlayWindowController configure the overlay 0.5 s later. Everything
+/// here lives until the process exits. Main thread only; needs a QApplication.
 class GlimmoraApp : public QObject {
     Q_OBJECT
 
@@ -56,15 +57,6 @@ protected:
 private:
     /// When the content is first shown: the menu, then the overlay 0.5 s later.
     void setupApp();
-    /// Turns the content window into the overlay and registers it with the WindowManager.
-    void configureOverlayWindow();
-    /// Keeps the overlay window on screen exactly while the overlay is switched on.
-    void followOverlaySwitch();
-    /// Calls refitOverlayWindow() whenever a screen changes size or place, or another screen
-    /// becomes the primary one.
-    void followPrimaryScreen();
-    /// Puts the configured overlay on the primary monitor's full frame again, in place.
-    void refitOverlayWindow();
     /// The emergency quit keys: the system-wide combination and the monitor of our own key
     /// presses. Installed by the delegate at launch, released when it terminates.
     void installQuitKeys();
@@ -103,13 +95,13 @@ private:
     /// normalise every position to it.
     QRect primaryMonitor_;
     std::unique_ptr<ScreenShaderView> contentWindow_;
+    /// Makes the content window the overlay and keeps it on the primary monitor; declared after
+    /// the window and the stacking keeper, which it refers to.
+    std::unique_ptr<OverlayWindowController> overlayWindow_;
     std::unique_ptr<QtScheduler> scheduler_;
     std::unique_ptr<X11CaptureService> captureService_;
     std::unique_ptr<CaptureStream> captureStream_;
-    Subscription overlaySwitch_;
     bool hasRunSetup_ = false;
-    /// configureOverlayWindow() has finished: the window is the override-redirect overlay.
-    bool isOverlayConfigured_ = false;
 };
 
 }  // namespace glimmora

@@ -3,190 +3,97 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "support/FakeWindowHandle.h"
+#include "support/LogCapture.h"
 
 namespace glimmora {
 namespace {
 
 using test::FakeWindowHandle;
+using Lines = std::vector<std::string>;
 
-std::string printedBy(const std::function<void()>& action) {
-    testing::internal::CaptureStdout();
-    action();
-    return testing::internal::GetCapturedStdout();
+std::shared_ptr<FakeWindowHandle> windowAt(std::optional<int> level) {
+    return level ? std::make_shared<FakeWindowHandle>(*level) : nullptr;
 }
 
-class WindowManagerTest : public testing::Test {
-protected:
-    std::shared_ptr<FakeWindowHandle> addOverlay(int level = WindowLevel::overlay) {
-        auto window = std::make_shared<FakeWindowHandle>(level);
-        manager.overlayWindow = window;
-        return window;
+TEST(WindowManagerTest, SharingReachesWhicheverWindowsExistAndAlwaysPrints) {
+    for (const bool withOverlay : {false, true}) {
+        for (const bool withGaze : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "overlay " << withOverlay << ", gaze " << withGaze);
+            WindowManager manager;
+            const auto overlay = windowAt(withOverlay ? std::optional(1000) : std::nullopt);
+            const auto gaze = windowAt(withGaze ? std::optional(1001) : std::nullopt);
+            manager.overlayWindow = overlay;
+            manager.gazeOverlayWindow = gaze;
+            test::LogCapture log;
+            for (const bool hidden : {true, false}) {
+                manager.setHiddenFromScreenSharing(hidden);
+                const auto expected =
+                    hidden ? WindowSharingType::none : WindowSharingType::readOnly;
+                for (const auto& window : {overlay, gaze}) {
+                    EXPECT_TRUE(!window || window->sharingType() == expected) << hidden;
+                }
+            }
+            EXPECT_EQ(log.lines(), (Lines{"Overlay hidden from screen sharing: true",
+                                          "Overlay hidden from screen sharing: false"}));
+        }
     }
-    std::shared_ptr<FakeWindowHandle> addGazeWindow(int level = WindowLevel::aboveOverlay) {
-        auto window = std::make_shared<FakeWindowHandle>(level);
-        manager.gazeOverlayWindow = window;
-        return window;
-    }
+}
 
-    WindowManager manager;
+/// Levels before, a sequence of lowerWindowLevels() (L) and restoreWindowLevels() (R), and
+/// the levels after; a missing window is nullopt.
+struct LevelCase {
+    const char* name;
+    std::optional<int> overlay;
+    std::optional<int> gaze;
+    std::optional<int> savedBefore;
+    std::string steps;
+    std::optional<int> overlayAfter;
+    std::optional<int> gazeAfter;
+    std::optional<int> savedAfter;
 };
 
-TEST_F(WindowManagerTest, HidingWithNoWindowsOnlyPrintsTheLine) {
-    EXPECT_EQ(printedBy([&] { manager.setHiddenFromScreenSharing(true); }),
-              "Overlay hidden from screen sharing: true\n");
-    EXPECT_EQ(manager.overlayWindow, nullptr);
-    EXPECT_EQ(manager.gazeOverlayWindow, nullptr);
-    EXPECT_FALSE(manager.savedWindowLevel.has_value());
+void PrintTo(const LevelCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
-TEST_F(WindowManagerTest, HidingAppliesToBothWindowsAndShowingUndoesIt) {
-    const auto overlay = addOverlay();
-    const auto gaze = addGazeWindow();
+class WindowLevelsTest : public testing::TestWithParam<LevelCase> {};
 
-    EXPECT_EQ(printedBy([&] { manager.setHiddenFromScreenSharing(true); }),
-              "Overlay hidden from screen sharing: true\n");
-    EXPECT_EQ(overlay->sharingType(), WindowSharingType::none);
-    EXPECT_EQ(gaze->sharingType(), WindowSharingType::none);
-
-    EXPECT_EQ(printedBy([&] { manager.setHiddenFromScreenSharing(false); }),
-              "Overlay hidden from screen sharing: false\n");
-    EXPECT_EQ(overlay->sharingType(), WindowSharingType::readOnly);
-    EXPECT_EQ(gaze->sharingType(), WindowSharingType::readOnly);
+TEST_P(WindowLevelsTest, LowerAndRestore) {
+    const LevelCase& c = GetParam();
+    WindowManager manager;
+    const auto overlay = windowAt(c.overlay);
+    const auto gaze = windowAt(c.gaze);
+    manager.overlayWindow = overlay;
+    manager.gazeOverlayWindow = gaze;
+    manager.savedWindowLevel = c.savedBefore;
+    test::LogCapture log;
+    for (const char step : c.steps) {
+        step == 'L' ? manager.lowerWindowLevels() : manager.restoreWindowLevels();
+    }
+    EXPECT_EQ(overlay ? std::optional(overlay->level()) : std::nullopt, c.overlayAfter);
+    EXPECT_EQ(gaze ? std::optional(gaze->level()) : std::nullopt, c.gazeAfter);
+    EXPECT_EQ(manager.savedWindowLevel, c.savedAfter);
+    EXPECT_TRUE(log.lines().empty());
 }
 
-TEST_F(WindowManagerTest, HidingReachesWhicheverWindowExists) {
-    const auto gaze = addGazeWindow();
-    printedBy([&] { manager.setHiddenFromScreenSharing(true); });
-    EXPECT_EQ(gaze->sharingType(), WindowSharingType::none);
-
-    manager.gazeOverlayWindow.reset();
-    const auto overlay = addOverlay();
-    printedBy([&] { manager.setHiddenFromScreenSharing(true); });
-    EXPECT_EQ(overlay->sharingType(), WindowSharingType::none);
-}
-
-TEST_F(WindowManagerTest, GazeWindowCreatedAfterHidingStaysVisibleUntilTheNextToggle) {
-    addOverlay();
-    printedBy([&] { manager.setHiddenFromScreenSharing(true); });
-
-    const auto gaze = addGazeWindow();  // a new window starts with the default: captured
-    EXPECT_EQ(gaze->sharingType(), WindowSharingType::readOnly);
-
-    printedBy([&] { manager.setHiddenFromScreenSharing(false); });
-    printedBy([&] { manager.setHiddenFromScreenSharing(true); });
-    EXPECT_EQ(gaze->sharingType(), WindowSharingType::none);
-}
-
-TEST_F(WindowManagerTest, LevelOperationsPrintNothing) {
-    addOverlay();
-    addGazeWindow();
-    EXPECT_EQ(printedBy([&] {
-                  manager.lowerWindowLevels();
-                  manager.restoreWindowLevels();
-              }),
-              "");
-}
-
-TEST_F(WindowManagerTest, LowerPutsBothWindowsAtNormalAndSavesTheOverlayLevel) {
-    const auto overlay = addOverlay();
-    const auto gaze = addGazeWindow();
-
-    manager.lowerWindowLevels();
-
-    EXPECT_EQ(overlay->level(), WindowLevel::normal);
-    EXPECT_EQ(gaze->level(), WindowLevel::normal);
-    EXPECT_EQ(manager.savedWindowLevel, WindowLevel::overlay);
-}
-
-TEST_F(WindowManagerTest, LowerAndRestoreAtNormalLevelsRoundTrips) {
-    const auto overlay = addOverlay();
-    const auto gaze = addGazeWindow();
-
-    manager.lowerWindowLevels();
-    manager.restoreWindowLevels();
-
-    EXPECT_EQ(overlay->level(), WindowLevel::overlay);
-    EXPECT_EQ(gaze->level(), WindowLevel::aboveOverlay);
-    EXPECT_FALSE(manager.savedWindowLevel.has_value());
-    EXPECT_EQ(overlay->levelHistory, (std::vector<int>{0, 1000}));
-    EXPECT_EQ(gaze->levelHistory, (std::vector<int>{0, 1001}));
-}
-
-TEST_F(WindowManagerTest, RestoreWithoutLowerUsesTheOverlayLevel) {
-    const auto overlay = addOverlay(WindowLevel::normal);
-    const auto gaze = addGazeWindow(WindowLevel::normal);
-
-    manager.restoreWindowLevels();
-
-    EXPECT_EQ(overlay->level(), 1000);
-    EXPECT_EQ(gaze->level(), 1001);
-    EXPECT_FALSE(manager.savedWindowLevel.has_value());
-}
-
-TEST_F(WindowManagerTest, RestoreTakesTheSavedLevelEvenWhenItIsNotTheOverlayLevel) {
-    const auto overlay = addOverlay(7);
-    const auto gaze = addGazeWindow();
-
-    manager.lowerWindowLevels();
-    EXPECT_EQ(manager.savedWindowLevel, 7);
-    manager.restoreWindowLevels();
-
-    EXPECT_EQ(overlay->level(), 7);
-    EXPECT_EQ(gaze->level(), 8);  // one above the restored overlay, not the fixed 1001
-}
-
-TEST_F(WindowManagerTest, OnlyGazeWindowGoesToNormalAndBackAboveTheOverlay) {
-    const auto gaze = addGazeWindow();
-
-    manager.lowerWindowLevels();
-    EXPECT_EQ(gaze->level(), WindowLevel::normal);
-    EXPECT_FALSE(manager.savedWindowLevel.has_value());
-
-    manager.restoreWindowLevels();
-    EXPECT_EQ(gaze->level(), WindowLevel::aboveOverlay);
-}
-
-TEST_F(WindowManagerTest, LowerWithoutOverlayForgetsAnEarlierSavedLevel) {
-    manager.savedWindowLevel = 5;
-    const auto gaze = addGazeWindow();
-
-    manager.lowerWindowLevels();
-    manager.restoreWindowLevels();
-
-    EXPECT_EQ(gaze->level(), WindowLevel::aboveOverlay);
-}
-
-TEST_F(WindowManagerTest, SecondLowerSavesTheAlreadyLoweredLevel) {
-    // Two alerts without a restore between them: the second save sees level 0, and the
-    // restore puts the overlay there (lowering saves whatever level the overlay has).
-    const auto overlay = addOverlay();
-    manager.lowerWindowLevels();
-    manager.lowerWindowLevels();
-    EXPECT_EQ(manager.savedWindowLevel, WindowLevel::normal);
-
-    manager.restoreWindowLevels();
-    EXPECT_EQ(overlay->level(), WindowLevel::normal);
-}
-
-TEST_F(WindowManagerTest, RestoreWithNoWindowsOnlyClearsTheSavedLevel) {
-    manager.savedWindowLevel = 1000;
-    manager.restoreWindowLevels();
-    EXPECT_FALSE(manager.savedWindowLevel.has_value());
-}
-
-TEST_F(WindowManagerTest, ReplacingTheGazeWindowLeavesTheOldOneAlone) {
-    const auto first = addGazeWindow();
-    const auto second = addGazeWindow();
-
-    manager.lowerWindowLevels();
-
-    EXPECT_EQ(second->level(), WindowLevel::normal);
-    EXPECT_EQ(first->level(), WindowLevel::aboveOverlay);
-    EXPECT_TRUE(first->levelHistory.empty());
-}
+// WindowLevel: normal 0, overlay 1000, aboveOverlay 1001.
+INSTANTIATE_TEST_SUITE_P(
+    WindowManagerTest, WindowLevelsTest,
+    testing::Values(
+        LevelCase{"LowerPutsBothAtNormalAndSavesTheOverlayLevel", 1000, 1001, {}, "L", 0, 0, 1000},
+        LevelCase{"RestoreUndoesLower", 1000, 1001, {}, "LR", 1000, 1001, {}},
+        LevelCase{"RestoreWithoutLowerUsesTheOverlayLevel", 0, 0, {}, "R", 1000, 1001, {}},
+        LevelCase{"GazeGoesOneAboveTheSavedLevel", 7, 1001, {}, "LR", 7, 8, {}},
+        LevelCase{"OnlyGazeWindowSavesNothing", {}, 1001, {}, "L", {}, 0, {}},
+        LevelCase{"LowerWithoutOverlayForgetsAnEarlierLevel", {}, 1001, 5, "LR", {}, 1001, {}},
+        LevelCase{"SecondLowerSavesTheLoweredLevel", 1000, {}, {}, "LLR", 0, {}, {}},
+        LevelCase{"RestoreWithNoWindowsForgetsTheLevel", {}, {}, 1000, "R", {}, {}, {}}),
+    [](const testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace glimmora

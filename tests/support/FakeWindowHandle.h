@@ -1,31 +1,21 @@
 #pragma once
 
-#include <vector>
-
 #include "platform/WindowHandle.h"
 
 namespace glimmora::test {
 
-/// A window that only remembers what it was told, with the history of its levels.
+/// A window that only remembers what it was told: for the logic that decides levels and
+/// sharing, without a display.
 class FakeWindowHandle final : public WindowHandle {
 public:
     explicit FakeWindowHandle(int level) : level_(level) {}
 
     int level() const override { return level_; }
-    void setLevel(int level) override {
-        level_ = level;
-        levelHistory.push_back(level);
-    }
+    void setLevel(int level) override { level_ = level; }
     WindowSharingType sharingType() const override { return sharingType_; }
-    void setSharingType(WindowSharingType type) override {
-        sharingType_ = type;
-        ++sharingTypeChanges;
-    }
+    void setSharingType(WindowSharingType type) override { sharingType_ = type; }
     void setVisible(bool visible) override { visible_ = visible; }
     bool isVisible() const override { return visible_; }
-
-    std::vector<int> levelHistory;
-    int sharingTypeChanges = 0;
 
 private:
     int level_;

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <memory>
-#include <thread>
 
 namespace glimmora::test {
 namespace {
@@ -15,6 +13,18 @@ namespace {
 template <typename T>
 std::unique_ptr<T, decltype(&std::free)> own(T* reply) {
     return {reply, &std::free};
+}
+
+// One channel of a TrueColor pixel: 0 to 255 scaled into `mask`, and back.
+std::uint32_t toChannel(int value, std::uint32_t mask) {
+    const std::uint32_t largest = mask >> std::countr_zero(mask);
+    return (static_cast<std::uint32_t>(value) * largest + 127) / 255 << std::countr_zero(mask);
+}
+
+int fromChannel(std::uint32_t pixel, std::uint32_t mask) {
+    const std::uint32_t largest = mask >> std::countr_zero(mask);
+    return static_cast<int>((((pixel & mask) >> std::countr_zero(mask)) * 255 + largest / 2) /
+                            largest);
 }
 
 }  // namespace
@@ -79,6 +89,12 @@ void X11TestDisplay::destroy(xcb_window_t window) {
     flush();
 }
 
+void X11TestDisplay::raise(xcb_window_t window) {
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    flush();
+}
+
 void X11TestDisplay::resize(xcb_window_t window, int width, int height) {
     const std::uint32_t size[] = {static_cast<std::uint32_t>(width),
                                   static_cast<std::uint32_t>(height)};
@@ -126,12 +142,6 @@ void X11TestDisplay::setWallpaper(Rgb colour) {
     sync();
 }
 
-void X11TestDisplay::raise(xcb_window_t window) {
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    flush();
-}
-
 void X11TestDisplay::flush() {
     xcb_flush(connection_);
 }
@@ -176,20 +186,24 @@ std::uint32_t X11TestDisplay::atom(const std::string& name) {
     return reply ? reply->atom : std::uint32_t{XCB_ATOM_NONE};
 }
 
+std::shared_ptr<xcb_get_property_reply_t> X11TestDisplay::property(xcb_window_t window,
+                                                                   xcb_atom_t name, xcb_atom_t type,
+                                                                   std::uint32_t length) {
+    return {
+        xcb_get_property_reply(
+            connection_, xcb_get_property(connection_, 0, window, name, type, 0, length), nullptr),
+        &std::free};
+}
+
 std::optional<std::uint32_t> X11TestDisplay::cardinal(xcb_window_t window, const std::string& name,
                                                       xcb_atom_t type) {
-    const auto reply = own(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, window, atom(name), type, 0, 1), nullptr));
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4) {
-        return std::nullopt;
-    }
-    return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const std::vector<std::uint32_t> values = cardinals(window, name, type);
+    return values.empty() ? std::nullopt : std::optional(values.front());
 }
 
 std::vector<std::uint32_t> X11TestDisplay::cardinals(xcb_window_t window, const std::string& name,
                                                      xcb_atom_t type) {
-    const auto reply = own(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, window, atom(name), type, 0, 4096), nullptr));
+    const auto reply = property(window, atom(name), type, 4096);
     if (!reply || reply->format != 32) {
         return {};
     }
@@ -197,11 +211,8 @@ std::vector<std::uint32_t> X11TestDisplay::cardinals(xcb_window_t window, const 
     return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
-std::string X11TestDisplay::text(xcb_window_t window, xcb_atom_t property) {
-    const auto reply = own(xcb_get_property_reply(
-        connection_,
-        xcb_get_property(connection_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-        nullptr));
+std::string X11TestDisplay::text(xcb_window_t window, xcb_atom_t name) {
+    const auto reply = property(window, name, XCB_GET_PROPERTY_TYPE_ANY, 1024);
     if (!reply || reply->format != 8) {
         return {};
     }
@@ -244,21 +255,19 @@ ScreenShot X11TestDisplay::screenShot() {
                                               static_cast<std::uint16_t>(size.width),
                                               static_cast<std::uint16_t>(size.height), ~0u),
                                 nullptr));
-    const auto* setup = xcb_get_setup(connection_);
     // Xvfb's 24-bit screens keep a pixel in 32 bits, in the machine's byte order.
     const std::size_t count = static_cast<std::size_t>(size.width) * size.height;
-    if (!image || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
+    if (!image || xcb_get_setup(connection_)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
         static_cast<std::size_t>(xcb_get_image_data_length(image.get())) != count * 4) {
         return {};
     }
     ScreenShot shot{size.width, size.height, {}};
     shot.pixels.reserve(count);
     const std::uint8_t* data = xcb_get_image_data(image.get());
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t pixel =
-            std::uint32_t{data[4 * i]} | std::uint32_t{data[4 * i + 1]} << 8 |
-            std::uint32_t{data[4 * i + 2]} << 16 | std::uint32_t{data[4 * i + 3]} << 24;
-        shot.pixels.push_back(colourOf(pixel));
+    for (std::size_t i = 0; i < count; ++i, data += 4) {
+        shot.pixels.push_back(colourOf(std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
+                                       std::uint32_t{data[2]} << 16 |
+                                       std::uint32_t{data[3]} << 24));
     }
     return shot;
 }
@@ -303,37 +312,28 @@ void X11TestDisplay::click(int x, int y) {
     flush();
 }
 
+void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        const auto owned = own(event);
+        onEvent(*event);
+    }
+}
+
 std::uint32_t X11TestDisplay::pixelOf(Rgb colour) const {
     if (!rootVisual_) {
         return 0;
     }
-    const auto channel = [](int value, std::uint32_t mask) {
-        const std::uint32_t largest = mask >> std::countr_zero(mask);
-        return (static_cast<std::uint32_t>(value) * largest + 127) / 255 << std::countr_zero(mask);
-    };
-    return channel(colour.red, rootVisual_->red_mask) |
-           channel(colour.green, rootVisual_->green_mask) |
-           channel(colour.blue, rootVisual_->blue_mask);
+    return toChannel(colour.red, rootVisual_->red_mask) |
+           toChannel(colour.green, rootVisual_->green_mask) |
+           toChannel(colour.blue, rootVisual_->blue_mask);
 }
 
 Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
     if (!rootVisual_) {
         return {};
     }
-    const auto channel = [pixel](std::uint32_t mask) {
-        const std::uint32_t largest = mask >> std::countr_zero(mask);
-        return static_cast<int>((((pixel & mask) >> std::countr_zero(mask)) * 255 + largest / 2) /
-                                largest);
-    };
-    return {channel(rootVisual_->red_mask), channel(rootVisual_->green_mask),
-            channel(rootVisual_->blue_mask)};
-}
-
-void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent) {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-        const auto owned = own(event);
-        onEvent(*event);
-    }
+    return {fromChannel(pixel, rootVisual_->red_mask), fromChannel(pixel, rootVisual_->green_mask),
+            fromChannel(pixel, rootVisual_->blue_mask)};
 }
 
 bool isNear(Rgb actual, Rgb expected, int tolerance) {
@@ -347,23 +347,6 @@ Rgb ScreenShot::at(int x, int y) const {
         return {};
     }
     return pixels[static_cast<std::size_t>(y) * width + x];
-}
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-               const std::function<void()>& pump, std::chrono::milliseconds interval) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (pump) {
-            pump();
-        }
-        if (condition()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(interval);
-    }
 }
 
 }  // namespace glimmora::test

@@ -2,13 +2,15 @@
 
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "support/WaitUntil.h"
 
 namespace glimmora::test {
 
@@ -119,20 +121,17 @@ public:
     void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
 
 private:
-    /// The root visual's pixel value of `colour` (a TrueColor visual).
+    /// The root visual's pixel value of `colour` (a TrueColor visual), and back.
     std::uint32_t pixelOf(Rgb colour) const;
     Rgb colourOf(std::uint32_t pixel) const;
+    /// A property's reply (`length` 32-bit units at most); null when there is none.
+    std::shared_ptr<xcb_get_property_reply_t> property(xcb_window_t window, xcb_atom_t name,
+                                                       xcb_atom_t type, std::uint32_t length);
 
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     xcb_window_t root_ = 0;
     const xcb_visualtype_t* rootVisual_ = nullptr;
 };
-
-/// Polls `condition` every `interval`, running `pump` before each poll, until it holds or
-/// `timeout` passes; returns whether it held.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-               const std::function<void()>& pump = {},
-               std::chrono::milliseconds interval = std::chrono::milliseconds(5));
 
 }  // namespace glimmora::test

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -11,6 +10,7 @@
 
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/LogCapture.h"
 #include "support/ManualRepeatingTimer.h"
 #include "trackers/ActiveWindowRule.h"
 
@@ -18,309 +18,248 @@ namespace glimmora {
 namespace {
 
 constexpr std::int32_t kOwnPid = 100;
-constexpr std::int32_t kEditorPid = 200;
-constexpr std::int32_t kPanelPid = 300;
+constexpr std::int32_t kEditor = 200;
+constexpr std::int32_t kPanel = 300;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int kTopLayer = std::numeric_limits<int>::max();
 
-WindowRecord window(std::uint32_t id, std::int32_t pid, Rect bounds, int layer = 0,
-                    double alpha = 1) {
-    return {.windowId = id, .ownerPid = pid, .layer = layer, .alpha = alpha, .bounds = bounds};
+struct W {
+    std::uint32_t id;
+    std::int32_t pid;
+    double width = 500;
+    double height = 500;
+    int layer = 0;
+    double alpha = 1;
+    bool active = false;
+    bool hidden = false;
+};
+
+std::vector<WindowRecord> records(const std::vector<W>& windows) {
+    std::vector<WindowRecord> list;
+    for (const W& w : windows) {
+        list.push_back({.windowId = w.id,
+                        .ownerPid = w.pid,
+                        .layer = w.layer,
+                        .alpha = w.alpha,
+                        .bounds = {0, 0, w.width, w.height},
+                        .isOnScreen = !w.hidden,
+                        .isActive = w.active});
+    }
+    return list;
 }
 
-std::optional<std::uint32_t> chosenId(const std::vector<WindowRecord>& list) {
-    const std::optional<WindowRecord> chosen = chooseActiveWindow(list, kOwnPid);
-    return chosen ? std::optional(chosen->windowId) : std::nullopt;
-}
-
-// --- The active-window rule ---
-
-TEST(ActiveWindowRule, SkipsOwnOverlayAndPanelsStackedAboveTheApplication) {
-    const std::vector<WindowRecord> list{
-        window(1, kOwnPid, {0, 0, 2000, 1000}),        // the overlay covers everything
-        window(2, kPanelPid, {0, 0, 2000, 400}, 5),    // a dock above the application
-        window(3, kEditorPid, {10, 20, 800, 600}),     // the active application
-        window(4, kPanelPid + 1, {0, 0, 1500, 900})};  // another application behind it
-    EXPECT_EQ(chosenId(list), 3u);
-    EXPECT_EQ(frontmostApplicationPid(list, kOwnPid), kEditorPid);
-}
-
-TEST(ActiveWindowRule, TheActiveWindowNamesTheApplicationOverStacking) {
-    // Focus without raise: the editor is focused while a viewer's window is stacked above it.
-    WindowRecord editor = window(3, kEditorPid, {10, 20, 800, 600});
-    editor.isActive = true;
-    const std::vector<WindowRecord> list{window(2, kPanelPid + 1, {0, 0, 1500, 900}), editor};
-    EXPECT_EQ(chosenId(list), 3u);
-    // An active window that is hidden, ownerless or our own does not count: stacking decides.
-    for (WindowRecord active :
-         {window(3, kEditorPid, {0, 0, 500, 500}), window(3, 0, {0, 0, 500, 500}),
-          window(3, kOwnPid, {0, 0, 500, 500})}) {
-        active.isActive = true;
-        active.isOnScreen = active.ownerPid != kEditorPid;
-        EXPECT_EQ(
-            frontmostApplicationPid({active, window(4, kPanelPid, {0, 0, 500, 500})}, kOwnPid),
-            kPanelPid);
+TEST(ActiveWindowRuleTest, ChoosesThePrincipalWindowOfTheFrontmostApplication) {
+    // Window lists front to back, and the window smart focus must choose (0: none).
+    const struct {
+        const char* name;
+        std::vector<W> frontToBack;
+        std::uint32_t chosen;
+    } cases[] = {
+        {"SkipsOwnWindowsAndPanelsAbove",
+         {{1, kOwnPid}, {2, kPanel, 2000, 40, 5}, {3, kEditor}, {4, kPanel + 1}},
+         3},
+        {"OnlyOwnOrOwnerlessWindows", {{1, kOwnPid}, {2, 0}}, 0},
+        {"HiddenOrHigherLayerCannotNameTheApplication",
+         {{1, kEditor, 500, 500, 0, 1, false, true}, {2, kEditor, 500, 500, 3}},
+         0},
+        {"ActiveWindowWinsOverStacking", {{2, kPanel}, {3, kEditor, 500, 500, 0, 1, true}}, 3},
+        {"HiddenActiveWindowDoesNotCount",
+         {{3, kEditor, 500, 500, 0, 1, true, true}, {4, kPanel}},
+         4},
+        {"OwnActiveWindowDoesNotCount", {{3, kOwnPid, 500, 500, 0, 1, true}, {4, kPanel}}, 4},
+        {"OwnerlessActiveWindowDoesNotCount", {{3, 0, 500, 500, 0, 1, true}, {4, kPanel}}, 4},
+        {"OnlySmallWindows", {{1, kEditor, 99.5, 400}, {2, kEditor, 400, 60}, {3, kPanel}}, 0},
+        {"ExactlyTheMinimumSize", {{1, kEditor, 100, 100}}, 1},
+        {"EqualLayersTakeTheFrontmost", {{1, kEditor, 300, 300}, {2, kEditor}}, 1},
+        {"LowerLayerBehindBeatsHigherInFront",
+         {{1, kEditor, 300, 300, 3}, {2, kEditor}, {3, kEditor}},
+         2},
+        {"NeverTransparentNegativeLayerOrHidden",
+         {{1, kEditor, 500, 500, 0, 0},
+          {2, kEditor, 500, 500, -1},
+          {3, kEditor, 500, 500, 0, 1, false, true},
+          {4, kEditor, 500, 500, 0, 0.01}},
+         4},
+        {"NotANumberNeverQualifies",
+         {{1, kEditor, kNaN}, {2, kEditor, 500, kNaN}, {3, kEditor, 500, 500, 0, kNaN}},
+         0},
+        {"HighestLayerNeverQualifies", {{1, kEditor, 500, 500, kTopLayer, 1, true}}, 0},
+        {"OneBelowTheHighestLayerQualifies", {{1, kEditor, 500, 500, kTopLayer - 1, 1, true}}, 1},
+    };
+    for (const auto& c : cases) {
+        const std::optional<WindowRecord> chosen =
+            chooseActiveWindow(records(c.frontToBack), kOwnPid);
+        EXPECT_EQ(chosen ? chosen->windowId : 0u, c.chosen) << c.name;
     }
 }
 
-TEST(ActiveWindowRule, NoFrontmostApplicationYieldsNothing) {
-    EXPECT_EQ(chosenId({}), std::nullopt);
-    EXPECT_EQ(chosenId({window(1, kOwnPid, {0, 0, 500, 500})}), std::nullopt);
-    // Windows without a known owner cannot name an application.
-    EXPECT_EQ(chosenId({window(1, 0, {0, 0, 500, 500})}), std::nullopt);
-    // Nor can hidden windows or windows outside the normal layer.
-    WindowRecord hidden = window(1, kEditorPid, {0, 0, 500, 500});
-    hidden.isOnScreen = false;
-    EXPECT_EQ(chosenId({hidden, window(2, kEditorPid, {0, 0, 500, 500}, 3)}), std::nullopt);
+TEST(NormalizeToMonitorTest, MeasuresFromThePrimaryMonitorsCorner) {
+    const struct {
+        Rect bounds;
+        Rect monitor;
+        Rect expected;
+    } cases[] = {
+        {{0, 0, 1000, 500}, {0, 0, 2000, 1000}, {0, 0, 0.5, 0.5}},
+        {{0, 100, 1000, 500}, {0, 0, 2000, 1000}, {0, 0.1, 0.5, 0.5}},
+        // The primary monitor right of a 1920-pixel one; the window centred on it.
+        {{2420, 250, 1000, 500}, {1920, 0, 2000, 1000}, {0.25, 0.25, 0.5, 0.5}},
+    };
+    for (const auto& c : cases) {
+        const Rect n = normalizeToMonitor(c.bounds, c.monitor);
+        EXPECT_DOUBLE_EQ(n.x, c.expected.x);
+        EXPECT_DOUBLE_EQ(n.y, c.expected.y);
+        EXPECT_DOUBLE_EQ(n.width, c.expected.width);
+        EXPECT_DOUBLE_EQ(n.height, c.expected.height);
+    }
 }
 
-TEST(ActiveWindowRule, ApplicationWithOnlySmallWindowsYieldsNothing) {
-    const std::vector<WindowRecord> list{
-        window(1, kEditorPid, {0, 0, 99.5, 400}),   // a tall, narrow palette
-        window(2, kEditorPid, {0, 0, 400, 60}),     // a toolbar
-        window(3, kPanelPid, {0, 0, 1000, 1000})};  // a large window of another application
-    EXPECT_EQ(chosenId(list), std::nullopt);
-}
-
-TEST(ActiveWindowRule, AcceptsWindowOfExactlyTheMinimumSize) {
-    EXPECT_EQ(chosenId({window(1, kEditorPid, {0, 0, 100, 100})}), 1u);
-}
-
-TEST(ActiveWindowRule, EqualLayersChooseTheFrontmostWindow) {
-    const std::vector<WindowRecord> list{window(1, kEditorPid, {0, 0, 300, 300}),
-                                         window(2, kEditorPid, {0, 0, 900, 900})};
-    EXPECT_EQ(chosenId(list), 1u);
-}
-
-TEST(ActiveWindowRule, LowerLayerBehindBeatsHigherLayerInFront) {
-    const std::vector<WindowRecord> list{window(1, kEditorPid, {0, 0, 300, 300}, 3),
-                                         window(2, kEditorPid, {0, 0, 900, 900}, 0),
-                                         window(3, kEditorPid, {0, 0, 900, 900}, 0)};
-    EXPECT_EQ(chosenId(list), 2u);
-}
-
-TEST(ActiveWindowRule, NeverChoosesTransparentNegativeLayerOrHiddenWindows) {
-    WindowRecord hidden = window(3, kEditorPid, {0, 0, 500, 500});
-    hidden.isOnScreen = false;
-    const std::vector<WindowRecord> list{window(1, kEditorPid, {0, 0, 500, 500}, 0, 0),
-                                         window(2, kEditorPid, {0, 0, 500, 500}, -1), hidden,
-                                         window(4, kEditorPid, {0, 0, 500, 500}, 0, 0.01)};
-    EXPECT_EQ(chosenId(list), 4u);
-    EXPECT_EQ(principalWindowOf({list[0], list[1], list[2]}, kEditorPid), std::nullopt);
-}
-
-TEST(ActiveWindowRule, RejectsNotANumberGeometryAndOpacity) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<WindowRecord> list{window(1, kEditorPid, {0, 0, nan, 500}),
-                                         window(2, kEditorPid, {0, 0, 500, nan}),
-                                         window(3, kEditorPid, {0, 0, 500, 500}, 0, nan)};
-    EXPECT_EQ(principalWindowOf(list, kEditorPid), std::nullopt);
-}
-
-TEST(ActiveWindowRule, HighestPossibleLayerNeverQualifies) {
-    // The best layer starts at the largest integer and a candidate must be strictly below it.
-    const int top = std::numeric_limits<int>::max();
-    EXPECT_EQ(principalWindowOf({window(1, kEditorPid, {0, 0, 500, 500}, top)}, kEditorPid),
-              std::nullopt);
-    EXPECT_EQ(
-        principalWindowOf({window(1, kEditorPid, {0, 0, 500, 500}, top - 1)}, kEditorPid)->windowId,
-        1u);
-}
-
-// --- Normalisation ---
-
-TEST(NormalizeToMonitor, QuarterWindowAndMoveDown) {
-    const Rect monitor{0, 0, 2000, 1000};
-    EXPECT_EQ(normalizeToMonitor({0, 0, 1000, 500}, monitor), (Rect{0, 0, 0.5, 0.5}));
-    const Rect moved = normalizeToMonitor({0, 100, 1000, 500}, monitor);
-    EXPECT_DOUBLE_EQ(moved.y, 0.1);
-    EXPECT_EQ(moved.height, 0.5);
-}
-
-TEST(NormalizeToMonitor, MeasuresFromThePrimaryMonitorsCorner) {
-    // Primary monitor right of a 1920-pixel one; the window is centred on it.
-    const Rect monitor{1920, 0, 2000, 1000};
-    const Rect n = normalizeToMonitor({1920 + 500, 250, 1000, 500}, monitor);
-    EXPECT_DOUBLE_EQ(n.x, 0.25);
-    EXPECT_DOUBLE_EQ(n.y, 0.25);
-    EXPECT_DOUBLE_EQ(n.width, 0.5);
-    EXPECT_DOUBLE_EQ(n.height, 0.5);
-}
-
-// --- The tracker ---
-
+/// The tracker over a 2000 × 1000 monitor with our overlay in front of an editor window.
 class WindowFocusTrackerTest : public testing::Test {
 protected:
-    WindowFocusTrackerTest() {
-        auto ownedTimer = std::make_unique<ManualRepeatingTimer>();
-        timer = ownedTimer.get();
-        tracker = std::make_unique<WindowFocusTracker>(
-            settings,
-            [this] {
-                ++listRequests;
-                return windows;
-            },
-            [this] { return monitor; }, kOwnPid, std::move(ownedTimer));
-        settings.isSmartFocusEnabled = true;
-    }
-
-    std::string start() {
-        testing::internal::CaptureStdout();
-        tracker->startTracking();
-        return testing::internal::GetCapturedStdout();
-    }
+    WindowFocusTrackerTest() { settings.isSmartFocusEnabled = true; }
 
     void showEditorAt(Rect bounds) {
-        windows = {window(1, kOwnPid, {0, 0, 2000, 1000}), window(2, kEditorPid, bounds)};
+        windows = {{.windowId = 1, .ownerPid = kOwnPid, .bounds = {0, 0, 2000, 1000}},
+                   {.windowId = 2, .ownerPid = kEditor, .bounds = bounds}};
     }
 
     MemoryUserDefaults defaults;
     AppState settings{defaults};
     std::vector<WindowRecord> windows;
     std::optional<Rect> monitor = Rect{0, 0, 2000, 1000};
-    int listRequests = 0;
-    ManualRepeatingTimer* timer = nullptr;
-    std::unique_ptr<WindowFocusTracker> tracker;
+    int listReads = 0;
+    test::LogCapture log;
+    ManualRepeatingTimer* timer = new ManualRepeatingTimer;
+    std::unique_ptr<WindowFocusTracker> tracker = std::make_unique<WindowFocusTracker>(
+        settings,
+        [this] {
+            ++listReads;
+            return windows;
+        },
+        [this] { return monitor; }, kOwnPid, std::unique_ptr<RepeatingTimer>(timer));
 };
 
-TEST_F(WindowFocusTrackerTest, StartUpdatesAtOnceSchedulesThirtyHertzAndLogs) {
-    EXPECT_FALSE(tracker->hasActiveWindow());
-    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 1, 1}));
+TEST_F(WindowFocusTrackerTest, StartUpdatesAtOnceThenThirtyTimesASecondUntilStopped) {
     showEditorAt({0, 0, 1000, 500});
-
-    EXPECT_EQ(start(), "WindowFocusTracker: Started tracking\n");
-    EXPECT_EQ(listRequests, 1);
+    tracker->startTracking();
     EXPECT_TRUE(tracker->hasActiveWindow());
     EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 0.5, 0.5}));
-    EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval().count(), 33);
 
     showEditorAt({0, 100, 1000, 500});
     timer->fire();
-    EXPECT_EQ(listRequests, 2);
     EXPECT_DOUBLE_EQ(tracker->activeWindowBounds().y, 0.1);
-}
 
-TEST_F(WindowFocusTrackerTest, StopHaltsTheTimerAndLogsEvenWhenIdle) {
-    testing::internal::CaptureStdout();
     tracker->stopTracking();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "WindowFocusTracker: Stopped tracking\n");
-
-    start();
-    testing::internal::CaptureStdout();
-    tracker->stopTracking();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "WindowFocusTracker: Stopped tracking\n");
     EXPECT_FALSE(timer->isActive());
-    EXPECT_FALSE(tracker->isTracking());
-
-    testing::internal::CaptureStdout();
-    tracker.reset();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "WindowFocusTracker: Stopped tracking\n");
+    tracker.reset();  // stops, and says so, once more
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"WindowFocusTracker: Started tracking",
+                                                     "WindowFocusTracker: Stopped tracking",
+                                                     "WindowFocusTracker: Stopped tracking"}));
 }
 
-TEST_F(WindowFocusTrackerTest, SmartFocusOffNeverRequestsTheWindowList) {
+TEST_F(WindowFocusTrackerTest, SmartFocusOffReadsNoWindowListAndReportsNoWindow) {
     showEditorAt({0, 0, 1000, 500});
-    start();
-    ASSERT_TRUE(tracker->hasActiveWindow());
-    const int requestsWhileOn = listRequests;
-
+    tracker->startTracking();
     settings.isSmartFocusEnabled = false;
     timer->fire();
-    EXPECT_FALSE(tracker->hasActiveWindow());
     tracker->activationChanged();
-    timer->fire();
-    EXPECT_EQ(listRequests, requestsWhileOn);
-    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 0.5, 0.5}));
+    EXPECT_EQ(listReads, 1);
+    EXPECT_FALSE(tracker->hasActiveWindow());
 
     settings.isSmartFocusEnabled = true;
     timer->fire();
     EXPECT_TRUE(tracker->hasActiveWindow());
 }
 
-TEST_F(WindowFocusTrackerTest, SmartFocusOffFromTheStartReportsNoWindow) {
-    settings.isSmartFocusEnabled = false;
-    showEditorAt({0, 0, 1000, 500});
-    start();
-    timer->fire();
-    EXPECT_EQ(listRequests, 0);
-    EXPECT_FALSE(tracker->hasActiveWindow());
+/// A move of the editor's window in pixels, and whether the bounds are published again.
+struct MoveCase {
+    const char* name;
+    Rect moved;
+    bool publishes;
+};
+
+void PrintTo(const MoveCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
-TEST_F(WindowFocusTrackerTest, SmallMovesDoNotRepublishBoundsButReassignTheFlag) {
+class WindowFocusTrackerMoveTest : public WindowFocusTrackerTest,
+                                   public testing::WithParamInterface<MoveCase> {};
+
+TEST_P(WindowFocusTrackerMoveTest, OnlyMovesAboveAThousandthArePublished) {
     showEditorAt({0, 0, 1000, 500});
-    start();
+    tracker->startTracking();
     int boundsChanges = 0;
     int flagAssignments = 0;
-    Subscription b = tracker->activeWindowBounds.sinkChanges([&](const auto&) { ++boundsChanges; });
+    Subscription b = tracker->activeWindowBounds.sinkChanges([&](const Rect&) { ++boundsChanges; });
     Subscription f = tracker->hasActiveWindow.sinkChanges([&](bool) { ++flagAssignments; });
 
-    showEditorAt({1, 0, 1000, 500});  // 0.0005 of the width
+    showEditorAt(GetParam().moved);
     timer->fire();
-    showEditorAt({2, 0, 1000, 500});  // exactly the threshold: not more than it
-    timer->fire();
-    EXPECT_EQ(boundsChanges, 0);
-    EXPECT_EQ(flagAssignments, 2);
-    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 0.5, 0.5}));
-
-    showEditorAt({3, 0, 1000, 500});
-    timer->fire();
-    EXPECT_EQ(boundsChanges, 1);
-    EXPECT_DOUBLE_EQ(tracker->activeWindowBounds().x, 0.0015);
-
-    showEditorAt({3, 0, 1000, 503});  // only the height changes noticeably
-    timer->fire();
-    EXPECT_EQ(boundsChanges, 2);
+    EXPECT_EQ(boundsChanges, GetParam().publishes ? 1 : 0);
+    EXPECT_EQ(tracker->activeWindowBounds() == (Rect{0, 0, 0.5, 0.5}), !GetParam().publishes);
+    EXPECT_EQ(flagAssignments, 1) << "the flag is assigned on every update";
 }
+
+// One pixel is 0.0005 of the width and 0.001 of the height.
+INSTANTIATE_TEST_SUITE_P(
+    WindowFocusTracker, WindowFocusTrackerMoveTest,
+    testing::Values(MoveCase{"XByHalfTheThreshold", {1, 0, 1000, 500}, false},
+                    MoveCase{"XByExactlyTheThreshold", {2, 0, 1000, 500}, false},
+                    MoveCase{"XAboveTheThreshold", {3, 0, 1000, 500}, true},
+                    MoveCase{"YAlone", {0, 2, 1000, 500}, true},
+                    MoveCase{"WidthAlone", {0, 0, 1003, 500}, true},
+                    MoveCase{"HeightAlone", {0, 0, 1000, 502}, true}),
+    [](const testing::TestParamInfo<MoveCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WindowFocusTrackerTest, LosingTheWindowKeepsTheLastBounds) {
     showEditorAt({500, 250, 1000, 500});
-    start();
-    windows = {window(2, kEditorPid, {0, 0, 50, 50})};
+    tracker->startTracking();
+    windows = {{.windowId = 2, .ownerPid = kEditor, .bounds = {0, 0, 50, 50}}};
     timer->fire();
     EXPECT_FALSE(tracker->hasActiveWindow());
     EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0.25, 0.25, 0.5, 0.5}));
 }
 
-TEST_F(WindowFocusTrackerTest, MissingMonitorLeavesEverythingUnchanged) {
+TEST_F(WindowFocusTrackerTest, MissingOrEmptyMonitorChangesNothing) {
     showEditorAt({0, 0, 1000, 500});
-    start();
+    tracker->startTracking();
     int notifications = 0;
     Subscription s = tracker->objectWillChange().connect([&] { ++notifications; });
-
     windows.clear();
     for (const std::optional<Rect>& absent :
-         {std::optional<Rect>(), std::optional<Rect>(Rect{0, 0, 0, 1000})}) {
+         {std::optional<Rect>(), std::optional(Rect{0, 0, 0, 1000})}) {
         monitor = absent;
         timer->fire();
     }
     EXPECT_EQ(notifications, 0);
     EXPECT_TRUE(tracker->hasActiveWindow());
-    EXPECT_EQ(listRequests, 1);
+    EXPECT_EQ(listReads, 1);
 }
 
 TEST_F(WindowFocusTrackerTest, ActivationUpdatesAtOnceOnlyWhileTracking) {
     showEditorAt({0, 0, 1000, 500});
     tracker->activationChanged();
-    EXPECT_EQ(listRequests, 0);
+    EXPECT_EQ(listReads, 0);
 
-    start();
-    windows.insert(windows.begin() + 1, window(7, kPanelPid, {0, 0, 2000, 1000}));
+    tracker->startTracking();
+    windows.insert(windows.begin() + 1,
+                   {.windowId = 7, .ownerPid = kPanel, .bounds = {0, 0, 2000, 1000}});
     tracker->activationChanged();  // no timer tick in between
     EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 1, 1}));
 
-    testing::internal::CaptureStdout();
     tracker->stopTracking();
-    testing::internal::GetCapturedStdout();
-    const int requestsBeforeStop = listRequests;
     tracker->activationChanged();
-    EXPECT_EQ(listRequests, requestsBeforeStop);
+    EXPECT_EQ(listReads, 2);
 }
 
-TEST_F(WindowFocusTrackerTest, WillChangeFiresBeforeTheNewValueIsStored) {
+TEST_F(WindowFocusTrackerTest, ObserversHearOfAChangeBeforeItIsStored) {
     showEditorAt({0, 0, 1000, 500});
     std::vector<bool> seenFlags;
     Subscription s = tracker->objectWillChange().connect(
         [&] { seenFlags.push_back(tracker->hasActiveWindow()); });
     tracker->updateActiveWindow();
-    // Bounds publish first (flag still false), then the flag (still false when announced).
+    // The bounds publish first (the flag still false), then the flag (still false when told).
     EXPECT_EQ(seenFlags, (std::vector<bool>{false, false}));
     EXPECT_TRUE(tracker->hasActiveWindow());
 }

@@ -3,178 +3,128 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "platform/WindowHandle.h"
-#include "platform/x11/windows/X11DesktopEvents.h"
+#include "platform/x11/windows/X11DesktopTest.h"
 #include "support/TestApplication.h"
-#include "support/X11TestDisplay.h"
-#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {
 
 using namespace std::chrono_literals;
+using Ids = std::vector<std::uint32_t>;
 
-TEST(StackingClassTest, LevelsBelowTheOverlayAreNormal) {
-    EXPECT_EQ(stackingClassForLevel(WindowLevel::normal), StackingClass::normal);
-    EXPECT_EQ(stackingClassForLevel(-20), StackingClass::normal);
-    EXPECT_EQ(stackingClassForLevel(WindowLevel::overlay - 1), StackingClass::normal);
+TEST(StackingKeeperOrderTest, ClassFollowsTheLevel) {
+    const struct {
+        int level;
+        StackingClass expected;
+    } cases[] = {{-20, StackingClass::normal},
+                 {WindowLevel::normal, StackingClass::normal},
+                 {WindowLevel::overlay - 1, StackingClass::normal},
+                 {WindowLevel::overlay, StackingClass::aboveAll},
+                 {WindowLevel::aboveOverlay, StackingClass::aboveOverlay},
+                 {5000, StackingClass::aboveOverlay}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(stackingClassForLevel(c.level), c.expected) << c.level;
+    }
 }
 
-TEST(StackingClassTest, OverlayLevelIsAboveAllAndHigherIsAboveTheOverlay) {
-    EXPECT_EQ(stackingClassForLevel(WindowLevel::overlay), StackingClass::aboveAll);
-    EXPECT_EQ(stackingClassForLevel(WindowLevel::aboveOverlay), StackingClass::aboveOverlay);
-    EXPECT_EQ(stackingClassForLevel(5000), StackingClass::aboveOverlay);
-}
-
-TEST(StackingKeeperOrderTest, RaisesHigherClassesLastAndLeavesNormalWindowsOut) {
+TEST(StackingKeeperOrderTest, RaisesHigherClassesLastAndOneClassInRegistrationOrder) {
     X11StackingKeeper keeper(nullptr);
     keeper.setLevel(10, WindowLevel::aboveOverlay);
     keeper.setLevel(20, WindowLevel::overlay);
     keeper.setLevel(30, WindowLevel::normal);
-    EXPECT_EQ(keeper.raiseOrder(), (std::vector<std::uint32_t>{20, 10}));
+    EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 10})) << "normal windows are left where they are";
     EXPECT_TRUE(keeper.isRegistered(30));
 
-    keeper.setLevel(20, WindowLevel::normal);
-    EXPECT_EQ(keeper.raiseOrder(), (std::vector<std::uint32_t>{10}));
     keeper.setLevel(30, WindowLevel::overlay);
-    EXPECT_EQ(keeper.raiseOrder(), (std::vector<std::uint32_t>{30, 10}));
-
+    keeper.setLevel(20, WindowLevel::overlay);  // moving to the same level keeps its place
+    EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 30, 10}));
     keeper.forget(10);
     EXPECT_FALSE(keeper.isRegistered(10));
-    EXPECT_EQ(keeper.raiseOrder(), (std::vector<std::uint32_t>{30}));
+    EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 30}));
 }
 
-TEST(StackingKeeperOrderTest, WindowsOfOneClassKeepTheirRegistrationOrder) {
-    X11StackingKeeper keeper(nullptr);
-    keeper.setLevel(7, WindowLevel::overlay);
-    keeper.setLevel(3, WindowLevel::overlay);
-    keeper.setLevel(7, WindowLevel::overlay);  // moving to the same level keeps its place
-    EXPECT_EQ(keeper.raiseOrder(), (std::vector<std::uint32_t>{7, 3}));
-}
-
-/// The keeper on a real X server, fed by the desktop events, as the application wires them.
-class X11StackingKeeperTest : public testing::Test {
+/// The keeper fed by the desktop events, as the application wires them: an overlay and a gaze
+/// window above it.
+class X11StackingKeeperTest : public test::X11DesktopTest {
 protected:
     void SetUp() override {
-        test::testApplication();
-        session = std::make_unique<test::XvfbSession>(
-            test::XvfbSession::Options{.width = 640, .height = 480, .windowManager = false});
-        ASSERT_TRUE(session->isReady()) << session->failure();
-        x = std::make_unique<test::X11TestDisplay>(session->display());
-        ASSERT_TRUE(x->isConnected());
-
-        overlay = x->createWindow({0, 0, 640, 480}, true, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-        gaze = x->createWindow({0, 0, 640, 480}, true);
-        x->map(overlay);
-        x->map(gaze);
-
-        events = std::make_unique<X11DesktopEvents>(session->display().c_str());
-        ASSERT_TRUE(events->isConnected());
-        keeper = std::make_unique<X11StackingKeeper>(x->connection());
-        events->onTopLevelChanged = [this](const TopLevelChange& c) {
-            seen.push_back(c);
-            keeper->topLevelChanged(c);
-        };
-        keeper->setLevel(gaze, WindowLevel::aboveOverlay);
-        keeper->setLevel(overlay, WindowLevel::overlay);
+        X11DesktopTest::SetUp();
+        overlay = x.createWindow({0, 0, 640, 480}, true, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+        gaze = x.createWindow({0, 0, 640, 480}, true);
+        x.map(overlay);
+        x.map(gaze);
+        listen();
+        onTopLevelChanged = [this](const TopLevelChange& c) { keeper.topLevelChanged(c); };
+        keeper.setLevel(gaze, WindowLevel::aboveOverlay);
+        keeper.setLevel(overlay, WindowLevel::overlay);
+        x.sync();
     }
 
-    bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds t = 1s) {
-        return test::waitUntil(condition, t, test::pumpQtEvents);
+    /// The kept windows are the two topmost, the gaze window above the overlay, and both above
+    /// `other`.
+    bool keptAbove(xcb_window_t other) {
+        const auto order = x.stack();
+        return order.size() >= 3 && order.back() == gaze && order[order.size() - 2] == overlay &&
+               x.isAbove(overlay, other);
     }
 
-    /// The kept windows are the two topmost, the gaze window above the overlay.
-    bool keptOnTop() {
-        const auto order = x->stack();
-        return order.size() >= 2 && order[order.size() - 1] == gaze &&
-               order[order.size() - 2] == overlay;
-    }
-
-    std::unique_ptr<test::XvfbSession> session;
-    std::unique_ptr<test::X11TestDisplay> x;
-    std::unique_ptr<X11DesktopEvents> events;
-    std::unique_ptr<X11StackingKeeper> keeper;
-    std::vector<TopLevelChange> seen;
+    X11StackingKeeper keeper{x.connection()};
     xcb_window_t overlay = 0;
     xcb_window_t gaze = 0;
 };
 
-TEST_F(X11StackingKeeperTest, RegisteringRestacksAtOnceInLevelOrder) {
-    // The gaze window was registered first and the overlay after it, yet ends below it.
-    x->sync();
-    EXPECT_TRUE(keptOnTop());
-}
+TEST_F(X11StackingKeeperTest, WindowsMappedOrRaisedLaterEndBelowTheKeptOnes) {
+    // The gaze window was registered before the overlay, yet it is on top at once.
+    const Ids order = x.stack();
+    EXPECT_EQ(Ids(order.end() - 2, order.end()), (Ids{overlay, gaze}));
 
-TEST_F(X11StackingKeeperTest, WindowMappedLaterEndsBelowTheKeptWindows) {
-    const xcb_window_t tooltip = x->createWindow({50, 50, 100, 30}, true);
-    x->map(tooltip);
-    x->sync();
-    EXPECT_TRUE(eventually([&] { return keptOnTop() && x->isAbove(overlay, tooltip); }));
-}
-
-TEST_F(X11StackingKeeperTest, WindowRaisedLaterEndsBelowTheKeptWindows) {
-    const xcb_window_t other = x->createWindow({50, 50, 100, 100});
-    x->map(other);
-    ASSERT_TRUE(eventually([&] { return keptOnTop(); }));
-    x->raise(other);
-    x->sync();
-    EXPECT_TRUE(eventually([&] { return keptOnTop() && x->isAbove(overlay, other); }));
+    const xcb_window_t other = x.createWindow({50, 50, 100, 100});
+    x.map(other);
+    EXPECT_TRUE(eventually([&] { return keptAbove(other); }));
+    x.raise(other);
+    x.sync();
+    EXPECT_TRUE(eventually([&] { return keptAbove(other); }));
 }
 
 TEST_F(X11StackingKeeperTest, NormalLevelWindowsAreNotKeptAbove) {
-    keeper->setLevel(overlay, WindowLevel::normal);
-    keeper->setLevel(gaze, WindowLevel::normal);
-    const xcb_window_t alert = x->createWindow({200, 200, 200, 100});
-    x->map(alert);
-    // Once a later window's mapping has been handled, the alert is still on top.
-    const xcb_window_t marker = x->createWindow({0, 0, 1, 1}, true);
-    x->map(marker);
-    ASSERT_TRUE(eventually([&] {
-        return std::find(seen.begin(), seen.end(),
-                         TopLevelChange{marker, TopLevelChange::Kind::mapped}) != seen.end();
-    }));
-    for (int i = 0; i < 10; ++i) {
-        test::pumpQtEvents();  // any raise the mapping asked for would run now
-    }
-    x->sync();
-    EXPECT_TRUE(x->isAbove(alert, overlay));
-    EXPECT_TRUE(x->isAbove(alert, gaze));
+    keeper.setLevel(overlay, WindowLevel::normal);
+    keeper.setLevel(gaze, WindowLevel::normal);
+    const xcb_window_t alert = x.createWindow({200, 200, 200, 100});
+    x.map(alert);
+    settle();
+    EXPECT_TRUE(x.isAbove(alert, overlay) && x.isAbove(alert, gaze));
 
     // Restoring the levels raises both at once, in order.
-    keeper->setLevel(overlay, WindowLevel::overlay);
-    keeper->setLevel(gaze, WindowLevel::aboveOverlay);
-    x->sync();
-    EXPECT_TRUE(keptOnTop());
-    EXPECT_TRUE(x->isAbove(overlay, alert));
+    keeper.setLevel(overlay, WindowLevel::overlay);
+    keeper.setLevel(gaze, WindowLevel::aboveOverlay);
+    x.sync();
+    EXPECT_TRUE(keptAbove(alert));
 }
 
 TEST_F(X11StackingKeeperTest, DoesNotAnswerItsOwnRaises) {
-    const xcb_window_t other = x->createWindow({50, 50, 100, 100});
-    x->map(other);
-    ASSERT_TRUE(eventually([&] { return keptOnTop() && x->isAbove(overlay, other); }));
-
-    // Let every event in flight be handled, then count the overlay's configures: a keeper
-    // answering its own raises would keep producing them.
-    int configures = 0;
-    const auto countConfigures = [&] {
-        test::pumpQtEvents();
-        x->sync();
-        x->drainEvents([&](const xcb_generic_event_t& e) {
-            if ((e.response_type & ~0x80) == XCB_CONFIGURE_NOTIFY) {
-                ++configures;
-            }
-        });
+    const xcb_window_t other = x.createWindow({50, 50, 100, 100});
+    x.map(other);
+    ASSERT_TRUE(eventually([&] { return keptAbove(other); }));
+    // Once the events in flight are handled, the overlay is configured no more: a keeper that
+    // answered its own raises would go on raising.
+    const auto configures = [&] {
+        int count = 0;
+        for (int i = 0; i < 20; ++i) {
+            test::pumpQtEvents();
+            x.sync();
+            x.drainEvents([&](const xcb_generic_event_t& e) {
+                count += (e.response_type & ~0x80) == XCB_CONFIGURE_NOTIFY ? 1 : 0;
+            });
+        }
+        return count;
     };
-    for (int i = 0; i < 20; ++i) {
-        countConfigures();
-    }
-    configures = 0;
-    for (int i = 0; i < 20; ++i) {
-        countConfigures();
-    }
-    EXPECT_EQ(configures, 0);
+    configures();
+    EXPECT_EQ(configures(), 0);
 }
 
 }  // namespace
