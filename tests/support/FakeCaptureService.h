@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -73,11 +72,6 @@ public:
         return std::make_unique<Session>(*this, streams.back());
     }
 
-    /// Streams delivering now; the owner should never have more than one.
-    int deliveringCount() const {
-        return static_cast<int>(
-            std::ranges::count_if(streams, [](const auto& s) { return s->isDelivering(); }));
-    }
     /// Delivers to every delivering stream, as the platform would.
     void deliver(const CaptureSample& sample) {
         for (const auto& stream : streams) {
