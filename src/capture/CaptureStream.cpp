@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <string>
 
 #include "core/Log.h"
@@ -11,16 +10,12 @@ namespace glimmora {
 
 namespace {
 
-constexpr auto relaxed = std::memory_order_relaxed;
-constexpr double never = -std::numeric_limits<double>::infinity();
-
 constexpr double firstStartDelay = 0.5;     // lets the overlay window be set up first
 constexpr double windowRetryDelay = 0.5;    // while the renderer is not in a window yet
 constexpr double restartPause = 0.1;        // between stopping and starting again
 constexpr double screenWakeDelay = 0.5;     // after a wake or a screen change
 constexpr double windowRestoreDelay = 0.3;  // after a window came back from the dock
 constexpr double afterStreamStopDelay = 2.0;
-constexpr double reportInterval = 5.0;
 
 void logError(const std::string& prefix, const QString& error) {
     logLine(prefix + error.toStdString());
@@ -28,28 +23,11 @@ void logError(const std::string& prefix, const QString& error) {
 
 }  // namespace
 
-/// Speaks for one stream, so that the owner can tell the current stream's calls from those of
-/// streams it no longer wants. Lives exactly as long as its stream (see OwnedStream).
-class CaptureStream::StreamDelegate final : public CaptureStreamDelegate {
-public:
-    StreamDelegate(CaptureStream& owner, std::uint64_t streamId)
-        : owner_(owner), streamId_(streamId) {}
-
-    void didOutputSample(const CaptureSample& sample) override {
-        owner_.intakeSample(streamId_, sample);
-    }
-    void didStopWithError(const QString& error) override { owner_.streamStopped(streamId_, error); }
-
-private:
-    CaptureStream& owner_;
-    const std::uint64_t streamId_;
-};
-
 /// A stream and its delegate. The session is declared last so it is destroyed first: its
 /// destructor ends delivery, after which the delegate can go.
 struct CaptureStream::OwnedStream {
     std::uint64_t id = 0;
-    std::unique_ptr<StreamDelegate> delegate;
+    std::unique_ptr<CaptureStreamDelegate> delegate;
     std::unique_ptr<CaptureStreamSession> session;
 };
 
@@ -59,23 +37,27 @@ CaptureStream::CaptureStream(CaptureService& service, PictureHandOver& handOver,
                              std::function<std::optional<quint32>()> overlayWindowId,
                              PostToMainThread postToMainThread)
     : service_(service),
-      handOver_(handOver),
       scheduler_(scheduler),
       staleFrameTimer_(std::move(watchdogTimer)),
       clock_(std::move(clock)),
       overlayWindowId_(std::move(overlayWindowId)),
       postToMainThread_(std::move(postToMainThread)),
-      lastReceivedFrameTime_(clock_()),
-      lastDebugTime_(never),
-      lastFrameTime_(never) {
+      intake_(handOver, clock_, [this](std::uint64_t streamId) {
+          // On the reporting thread: only the post, which is thread-safe, happens there.
+          postToMainThread_([this, streamId, alive = std::weak_ptr(alive_)] {
+              if (alive.lock()) {
+                  streamStopped(streamId);
+              }
+          });
+      }) {
     // The timer belongs to this object and is stopped in the destructor, so `this` stays valid.
     staleFrameTimer_->start(watchdogInterval, [this] { checkForStaleFrames(); });
 }
 
 CaptureStream::~CaptureStream() {
     staleFrameTimer_->stop();
+    intake_.follow(0);
     alive_.reset();
-    currentStreamId_.store(0, relaxed);
     // Streams go first, while every field their delegates might still touch is alive.
     stream_.reset();
     waiting_.clear();
@@ -154,7 +136,7 @@ void CaptureStream::startWithContent(std::uint64_t generation,
 
     auto owned = std::make_unique<OwnedStream>();
     owned->id = nextStreamId_++;
-    owned->delegate = std::make_unique<StreamDelegate>(*this, owned->id);
+    owned->delegate = intake_.delegateFor(owned->id);
     QString makeError;
     owned->session =
         service_.makeStream(display, excluded, configuration, *owned->delegate, &makeError);
@@ -197,8 +179,8 @@ void CaptureStream::finishStart(std::uint64_t generation, std::uint64_t streamId
     // A stream the service stopped may still be kept; it goes before the new one takes over.
     stream_.reset();
     stream_ = std::move(started);
-    currentStreamId_.store(streamId, relaxed);
-    isCapturing_.store(true, relaxed);
+    intake_.follow(streamId);
+    isCapturing_ = true;
     logLine("CAPTURE STARTED \u2013 LIVE DESKTOP (excluding window " + std::to_string(windowId) +
             ")");
 }
@@ -231,11 +213,11 @@ void CaptureStream::stopCurrentStreamForRestart() {
         later(restartPause, [this] { launchRestartedStart(); });
         return;
     }
-    isCapturing_.store(false, relaxed);
+    isCapturing_ = false;
     // A stream being stopped on purpose is no longer the feed: its last samples and any stop
     // report of its own are ignored. It leaves `stream_` at once, so a start that succeeds
     // during the stop is not the one dropped when the stop finishes.
-    currentStreamId_.store(0, relaxed);
+    intake_.follow(0);
     const std::uint64_t streamId = stream_->id;
     CaptureStreamSession& session = *stream_->session;
     waiting_.push_back(std::move(stream_));
@@ -259,12 +241,12 @@ void CaptureStream::launchRestartedStart() {
 // --- Watchdog and notifications -------------------------------------------------------------
 
 void CaptureStream::checkForStaleFrames() {
-    const double elapsed = clock_() - lastReceivedFrameTime_.load(relaxed);
+    const double elapsed = clock_() - intake_.lastSampleTime();
     if (elapsed > staleFrameThreshold && !isFrameStale() && !isRestarting_) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", elapsed);
         logLine("\u26a0\ufe0f Frames stopped (" + std::string(seconds) + "s) - attempting restart");
-        isFrameStale_.store(true, relaxed);
+        intake_.markStalled();
         restartCapture();
     }
 }
@@ -278,53 +260,12 @@ void CaptureStream::handleWindowRestore() {
     later(windowRestoreDelay, [this] { restartCapture(); });
 }
 
-// --- Delegate calls (any thread) ------------------------------------------------------------
-
-void CaptureStream::streamStopped(std::uint64_t streamId, const QString& error) {
-    if (streamId != currentStreamId_.load(relaxed)) {
-        return;  // a stream being started, superseded or stopped on purpose: not our feed
+void CaptureStream::streamStopped(std::uint64_t streamId) {
+    if (streamId != intake_.followed()) {
+        return;  // stopped or replaced on purpose since the report
     }
-    logError("Stream stopped with error: ", error);
-    isCapturing_.store(false, relaxed);
-    postToMainThread_([this, alive = std::weak_ptr(alive_)] {
-        if (alive.lock()) {
-            later(afterStreamStopDelay, [this] { startCapture(); });
-        }
-    });
-}
-
-void CaptureStream::intakeSample(std::uint64_t streamId, const CaptureSample& sample) {
-    if (streamId != currentStreamId_.load(relaxed)) {
-        return;
-    }
-    lastReceivedFrameTime_.store(clock_(), relaxed);
-    if (isFrameStale_.exchange(false, relaxed)) {
-        logLine("\u2705 Frames resumed");
-    }
-
-    const int count = frameCount_.fetch_add(1, relaxed) + 1;
-    const double t = clock_();
-    if (t - lastDebugTime_.load(relaxed) > reportInterval) {
-        logLine("\U0001F4F9 SCStream: " + std::to_string(count) + " frames received in last 5s");
-        frameCount_.store(0, relaxed);
-        lastDebugTime_.store(t, relaxed);
-    }
-
-    // A picture that comes too soon after the last one is held back rather than dropped, and
-    // goes out with the next sample that is late enough, picture or not. Dropping it would
-    // lose the last change of a burst (the final keystroke) until something else changes.
-    // A sample without a picture says only that the desktop did not change: it keeps the
-    // stream alive but must not use up the slot of a picture that follows it closely.
-    // A replaced scene may free pixmaps on the server: that happens after the lock.
-    DesktopPicture replaced;
-    const std::lock_guard lock(heldPictureMutex_);
-    if (sample.hasPicture()) {
-        replaced = std::exchange(heldPicture_, DesktopPicture{sample.picture, sample.scene});
-    }
-    if (!heldPicture_.isNull() && t - lastFrameTime_.load(relaxed) >= minFrameInterval) {
-        lastFrameTime_.store(t, relaxed);
-        handOver_.submit(std::exchange(heldPicture_, DesktopPicture{}));
-    }
+    isCapturing_ = false;
+    later(afterStreamStopDelay, [this] { startCapture(); });
 }
 
 }  // namespace glimmora

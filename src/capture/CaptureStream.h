@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <QtGlobal>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
+#include "capture/CaptureIntake.h"
 #include "capture/CaptureService.h"
 #include "capture/PictureHandOver.h"
 #include "core/RepeatingTimer.h"
@@ -42,15 +40,12 @@ namespace glimmora {
 ///   reports of any stream other than the current one are ignored, so a stream that is starting,
 ///   superseded or being stopped is neither counted nor shown.
 ///
-/// Every sample of the current stream is a sign of life for the watchdog and counts in the
-/// 5-second report; a sample with a picture or a scene goes to the hand-over when at least
-/// minFrameInterval has passed since the last one that did. A sample with neither does not take
-/// that slot, so a change right after a quiet moment is not held back.
+/// The samples and stop reports of the current stream come in through a CaptureIntake, which
+/// counts them, keeps the watchdog's time stamp and throttles pictures to the draw loop (at most
+/// 60 a second).
 ///
-/// Threads: everything runs on the main thread except the two delegate calls, which arrive on
-/// the service's threads (samples one at a time on the delivery thread). The state they share
-/// with the main thread is held in relaxed atomics; the stop report reaches the main thread
-/// through `postToMainThread`.
+/// Threads: main thread only. The intake is the part that runs on the service's threads; a
+/// stop report reaches the policy here through `postToMainThread`.
 class CaptureStream {
 public:
     /// Runs a task on the main thread at its next turn; must be callable from any thread
@@ -59,7 +54,7 @@ public:
     using PostToMainThread = std::function<void(std::function<void()>)>;
 
     /// Smallest spacing of pictures handed to the draw loop, in seconds.
-    static constexpr double minFrameInterval = 1.0 / 60;
+    static constexpr double minFrameInterval = CaptureIntake::minPictureInterval;
     /// Silence, in seconds, that counts as a stall.
     static constexpr double staleFrameThreshold = 1.0;
     /// How often the watchdog looks for a stall.
@@ -94,19 +89,18 @@ public:
     /// A window came back from being minimised: restart 0.3 s from now.
     void handleWindowRestore();
 
-    /// A stream was started and has not been stopped or failed. Any thread.
-    bool isCapturing() const { return isCapturing_.load(std::memory_order_relaxed); }
-    /// A stall was reported and no sample has arrived since. Any thread.
-    bool isFrameStale() const { return isFrameStale_.load(std::memory_order_relaxed); }
+    /// A stream was started and has not been stopped or failed.
+    bool isCapturing() const { return isCapturing_; }
+    /// A stall was reported and no sample has arrived since.
+    bool isFrameStale() const { return intake_.isStalled(); }
     /// A restart is between its request and the launch of its new start.
     bool isRestarting() const { return isRestarting_; }
     /// A stream is kept: the running one, or one the service stopped and none replaced yet.
     bool hasStream() const { return stream_ != nullptr; }
     /// Samples delivered since the last stream report.
-    int frameCount() const { return frameCount_.load(std::memory_order_relaxed); }
+    int frameCount() const { return intake_.sampleCount(); }
 
 private:
-    class StreamDelegate;
     struct OwnedStream;
 
     void continueStart(std::uint64_t generation);
@@ -123,42 +117,26 @@ private:
     /// Runs `task` after `seconds` on the main thread, unless this object is gone by then.
     void later(double seconds, std::function<void()> task);
 
-    // Delegate calls, any thread.
-    void intakeSample(std::uint64_t streamId, const CaptureSample& sample);
-    void streamStopped(std::uint64_t streamId, const QString& error);
+    /// The intake took a stop report of `streamId`, the stream then current.
+    void streamStopped(std::uint64_t streamId);
 
     CaptureService& service_;
-    PictureHandOver& handOver_;
     Scheduler& scheduler_;
     std::unique_ptr<RepeatingTimer> staleFrameTimer_;
     std::function<double()> clock_;
     std::function<std::optional<quint32>()> overlayWindowId_;
     PostToMainThread postToMainThread_;
     double scale_ = 1.0;
+    // Before the streams: their delegates call into it until they are destroyed.
+    CaptureIntake intake_;
 
-    // Main thread.
     std::unique_ptr<OwnedStream> stream_;
     std::vector<std::unique_ptr<OwnedStream>> waiting_;   // starting or stopping
     std::vector<std::unique_ptr<OwnedStream>> released_;  // destroyed at the next turn
     std::uint64_t startGeneration_ = 0;
     std::uint64_t nextStreamId_ = 1;
     bool isRestarting_ = false;
-
-    // Shared with the delivery and stop threads.
-    std::atomic<std::uint64_t> currentStreamId_{0};  // 0: no stream's samples are taken
-    std::atomic<bool> isCapturing_{false};
-    std::atomic<bool> isFrameStale_{false};
-    std::atomic<double> lastReceivedFrameTime_;
-    // Delivery thread only, atomic because consecutive streams deliver on different threads.
-    // "Never" is minus infinity, so the first sample always reports and is always converted,
-    // however early on the monotonic clock it comes.
-    std::atomic<int> frameCount_{0};
-    std::atomic<double> lastDebugTime_;
-    std::atomic<double> lastFrameTime_;
-    // The newest picture or scene the throttle held back, waiting for the next sample that is
-    // late enough.
-    std::mutex heldPictureMutex_;
-    DesktopPicture heldPicture_;
+    bool isCapturing_ = false;
 
     // Last member: tasks and posts check it to do nothing once this object is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -1,139 +1,261 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QImage>
-#include <chrono>
-#include <functional>
+// For the X11 capture suites: the test program's desktop with an OpenGL context like the
+// overlay's, a delegate that records what a stream delivers, a stream of a display, and
+// fixtures for a server of the test's own and for the shared desktop seen through a stream.
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
-#include <vector>
+#include <string>
 
-#include "capture/CaptureService.h"
+#include "capture/DesktopPicture.h"
+#include "platform/x11/capture/GlxSceneCompositor.h"
+#include "platform/x11/capture/X11CaptureService.h"
+#include "render/OffscreenTarget.h"
+#include "support/TestApplication.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
+
+namespace glimmora {
+
+/// Names the path in test names and messages (found through its namespace).
+inline void PrintTo(CapturePath path, std::ostream* out) {
+    *out << (path == CapturePath::ZeroCopy ? "ZeroCopy" : "Copying");
+}
+
+}  // namespace glimmora
 
 namespace glimmora::test {
 
 using namespace std::chrono_literals;
 
-/// The process's QCoreApplication, made on first use: completions arrive through its loop.
-inline QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "x11-capture-test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* instance = QCoreApplication::instance() != nullptr
-                                            ? QCoreApplication::instance()
-                                            : new QCoreApplication(argc, argv);
-    return *instance;
-}
-
-/// Runs the event loop until `condition` holds or `timeout` passes; whether it held.
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = 3s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-/// 0xRRGGBB as the opaque pixel a picture holds.
-constexpr quint32 opaque(quint32 rgb) {
-    return 0xff000000u | rgb;
-}
-
-/// The stored 32-bit word at (x, y), alpha byte included.
-inline quint32 pixelAt(const QImage& picture, int x, int y) {
-    return reinterpret_cast<const quint32*>(picture.constScanLine(y))[x];
-}
-
-/// Keeps what a stream delivers, for the test thread to look at. Scenes of a zero-copy stream
-/// count as pictures; the newest is kept (and with it the pixmaps it names).
-class RecordingDelegate final : public CaptureStreamDelegate {
+/// A private Xvfb (no window manager) and a QGuiApplication on it through the xcb platform,
+/// with an OpenGL 3.3 core context current on an offscreen surface: the kind of GLX context the
+/// overlay window gets. Qt speaks to one display per process, so every test of the program
+/// shares it; each test's windows go with its X11TestDisplay.
+class GlDesktop : public ::testing::Environment {
 public:
-    void didOutputSample(const CaptureSample& sample) override {
-        const std::lock_guard lock(mutex_);
-        if (!sample.hasPicture()) {
-            ++signsOfLife_;
+    void SetUp() override {
+        session_ = std::make_unique<XvfbSession>(
+            XvfbSession::Options{.width = 640, .height = 480, .windowManager = false});
+        if (!session_->isReady()) {
+            failure_ = session_->failure();
             return;
         }
-        if (sample.scene) {
-            latestScene_ = sample.scene;
-        } else {
-            latest_ = sample.picture.copy();  // the stream's own picture goes back to it at once
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        qputenv("DISPLAY", QByteArray::fromStdString(session_->display()));
+        QSurfaceFormat format;
+        format.setVersion(3, 3);
+        format.setProfile(QSurfaceFormat::CoreProfile);
+        QSurfaceFormat::setDefaultFormat(format);
+        gl_ = std::make_unique<Gl>();
+        if (!gl_->context.create() || !makeCurrent()) {
+            failure_ = "no OpenGL context on the test display";
         }
-        pictureTimes_.push_back(std::chrono::steady_clock::now());
+    }
+    void TearDown() override {
+        gl_.reset();
+        session_.reset();
+    }
+
+    /// Empty when the display and the context are ready.
+    const std::string& failure() const { return failure_; }
+    const std::string& display() const { return session_->display(); }
+    bool makeCurrent() { return gl_->context.makeCurrent(&gl_->surface); }
+
+private:
+    struct Gl {
+        Gl() { surface.create(); }
+        int argc = 1;
+        char name[22] = "glimmora-capture-test";
+        char* argv[2] = {name, nullptr};
+        QGuiApplication application{argc, argv};
+        QOffscreenSurface surface;
+        QOpenGLContext context;
+    };
+    std::unique_ptr<XvfbSession> session_;
+    std::unique_ptr<Gl> gl_;
+    std::string failure_;
+};
+
+/// Made before main() in every test program that includes this; gtest owns it.
+inline GlDesktop* const glDesktop =
+    static_cast<GlDesktop*>(::testing::AddGlobalTestEnvironment(new GlDesktop));
+
+/// Keeps what a stream delivers, for the test thread to look at.
+class RecordingDelegate final : public CaptureStreamDelegate {
+public:
+    struct Record {
+        int pictures = 0;  // pictures or scenes
+        int signsOfLife = 0;
+        DesktopPicture latest;  // a copy of the picture: the stream's own goes back to it
+        std::optional<QString> stopError;
+    };
+
+    void didOutputSample(const CaptureSample& sample) override {
+        const std::lock_guard lock(mutex_);
+        ++(sample.hasPicture() ? record_.pictures : record_.signsOfLife);
+        if (sample.hasPicture()) {
+            record_.latest = {sample.picture.copy(), sample.scene};
+        }
     }
     void didStopWithError(const QString& error) override {
         const std::lock_guard lock(mutex_);
-        stopError_ = error;
+        record_.stopError = error;
     }
-
-    int pictureCount() const {
+    Record record() const {
         const std::lock_guard lock(mutex_);
-        return static_cast<int>(pictureTimes_.size());
-    }
-    int signOfLifeCount() const {
-        const std::lock_guard lock(mutex_);
-        return signsOfLife_;
-    }
-    int sampleCount() const { return pictureCount() + signOfLifeCount(); }
-    QImage latestPicture() const {
-        const std::lock_guard lock(mutex_);
-        return latest_;
-    }
-    std::shared_ptr<const DesktopScene> latestScene() const {
-        const std::lock_guard lock(mutex_);
-        return latestScene_;
-    }
-    /// Lets go of the newest scene, so that only the test's own copies hold its pixmaps.
-    void forgetScene() {
-        std::shared_ptr<const DesktopScene> scene;
-        const std::lock_guard lock(mutex_);
-        scene = std::exchange(latestScene_, nullptr);
-    }
-    std::vector<std::chrono::steady_clock::time_point> pictureTimes() const {
-        const std::lock_guard lock(mutex_);
-        return pictureTimes_;
-    }
-    std::optional<QString> stopError() const {
-        const std::lock_guard lock(mutex_);
-        return stopError_;
-    }
-
-    /// Waits until the newest scene satisfies `condition`.
-    bool waitForScene(const std::function<bool(const DesktopScene&)>& condition,
-                      std::chrono::milliseconds timeout = 3s) const {
-        return waitUntil(
-            [&] {
-                const std::shared_ptr<const DesktopScene> scene = latestScene();
-                return scene && condition(*scene);
-            },
-            timeout);
-    }
-
-    /// Waits until the newest picture satisfies `condition`.
-    bool waitForPicture(const std::function<bool(const QImage&)>& condition,
-                        std::chrono::milliseconds timeout = 3s) const {
-        return waitUntil(
-            [&] {
-                const QImage picture = latestPicture();
-                return !picture.isNull() && condition(picture);
-            },
-            timeout);
+        return record_;
     }
 
 private:
     mutable std::mutex mutex_;
-    QImage latest_;
-    std::shared_ptr<const DesktopScene> latestScene_;
-    std::vector<std::chrono::steady_clock::time_point> pictureTimes_;
-    int signsOfLife_ = 0;
-    std::optional<QString> stopError_;
+    Record record_;
+};
+
+/// A capture stream of a display's primary monitor on one path, recording what it delivers.
+struct CaptureRun {
+    CaptureRun(const std::string& display, CapturePath path)
+        : service(QString::fromStdString(display)) {
+        service.setPreferredPath(path);
+        service.setZeroCopyAvailable([] { return true; });
+    }
+
+    /// The shareable content, or nothing and why not; it comes from the event loop.
+    std::optional<ShareableContent> query(QString* error) {
+        using Answer = std::pair<std::optional<ShareableContent>, QString>;
+        auto answer = std::make_shared<std::optional<Answer>>();
+        service.queryShareableContent([answer](auto content, QString why) {
+            *answer = Answer{content, why};
+        });
+        EXPECT_FALSE(answer->has_value()) << "answered before the query returned";
+        waitUntil([&] { return answer->has_value(); }, 3s, pumpQtEvents);
+        *error = answer->value_or(Answer{std::nullopt, "no answer"}).second;
+        return answer->value_or(Answer{}).first;
+    }
+
+    /// Starts the stream leaving `excluded` out; empty when it runs, else why not.
+    std::string start(std::optional<quint32> excluded = std::nullopt,
+                      CaptureConfiguration configuration = {}) {
+        QString error;
+        const std::optional<ShareableContent> content = query(&error);
+        if (!content) {
+            return error.toStdString();
+        }
+        display = content->displays.front();
+        configuration.width = display.width;
+        configuration.height = display.height;
+        stream = service.makeStream(display, excluded, configuration, delegate, &error);
+        auto outcome = std::make_shared<std::optional<std::optional<QString>>>();
+        if (stream) {
+            stream->start([outcome](std::optional<QString> failed) { *outcome = failed; });
+            waitUntil([&] { return outcome->has_value(); }, 3s, pumpQtEvents);
+            error = outcome->value_or("no start").value_or(QString());
+        }
+        return error.toStdString();
+    }
+
+    X11CaptureService service;
+    CaptureDisplay display;
+    RecordingDelegate delegate;
+    std::unique_ptr<CaptureStreamSession> stream;
+};
+
+/// A server of the test's own, which it may take away, and a stream of it.
+class X11CaptureServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.isReady()) << server.failure(); }
+
+    XvfbSession server{{.width = 640, .height = 480, .windowManager = false}};
+    CaptureRun run{server.display(), CapturePath::Copying};
+};
+
+/// `scene` as the draw loop gets it from `compositor`, read back; null when nothing was drawn.
+inline QImage composed(GlxSceneCompositor& compositor,
+                       const std::shared_ptr<const DesktopScene>& scene) {
+    const OffscreenTarget target(scene->size);
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    GLint texture = 0;
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, target.target().framebuffer);
+    gl->glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
+                                              GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &texture);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (!compositor.composeInto(static_cast<unsigned>(texture), scene->size, scene)) {
+        return {};
+    }
+    return target.read().mirrored(false, true);  // the texture holds its top row first
+}
+
+/// The shared desktop seen through a stream on one path, with the test's own X client for its
+/// windows and the GPU compositor that turns zero-copy scenes into pictures.
+class CaptureDesktopTest : public ::testing::Test {
+protected:
+    explicit CaptureDesktopTest(CapturePath path) : path(path), run(glDesktop->display(), path) {}
+
+    void SetUp() override {
+        if (!glDesktop->failure().empty()) {
+            GTEST_SKIP() << glDesktop->failure();
+        }
+        glDesktop->makeCurrent();
+        // The windows of a test before go with its connection, in the server's own time.
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return std::ranges::none_of(x.stack(), [&](auto w) { return x.isViewable(w); });
+            },
+            3s));
+        x.deleteProperty(x.root(), "_XROOTPMAP_ID");
+        x.deleteProperty(x.root(), "_XSETROOT_ID");
+        compositor = GlxSceneCompositor::forApplication();
+        if (path == CapturePath::ZeroCopy &&
+            !(compositor->canBindPixmaps() && compositor->initialize())) {
+            GTEST_SKIP() << "the GL driver does not bind pixmaps as textures";
+        }
+    }
+    void TearDown() override {
+        glDesktop->makeCurrent();  // GPU objects go while the context is current
+        compositor.reset();
+    }
+
+    /// A mapped (unless told) override-redirect window of one colour.
+    xcb_window_t window(RootRect rect, Rgb colour, bool mapped = true,
+                        xcb_window_t parent = XCB_NONE) {
+        const xcb_window_t made = x.createWindow(rect, true, 0, parent);
+        x.setBackground(made, colour);
+        if (mapped) {
+            x.map(made);
+        }
+        return made;
+    }
+
+    /// Waits until the stream's picture, composed when it is a scene, shows `colour` at
+    /// (px, py); that picture stays for at().
+    bool showsSoon(int px, int py, Rgb colour) {
+        return waitUntil(
+            [&] {
+                const DesktopPicture latest = run.delegate.record().latest;
+                picture = latest.scene ? composed(*compositor, latest.scene) : latest.image;
+                return !picture.isNull() && at(px, py) == colour;
+            },
+            3s, pumpQtEvents);
+    }
+    Rgb at(int px, int py) const {
+        const QRgb pixel = picture.pixel(px, py);
+        return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+    }
+
+    const CapturePath path;
+    X11TestDisplay x{glDesktop->display()};
+    CaptureRun run;
+    std::unique_ptr<GlxSceneCompositor> compositor;
+    QImage picture;
 };
 
 }  // namespace glimmora::test

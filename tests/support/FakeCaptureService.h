@@ -10,35 +10,24 @@
 
 namespace glimmora {
 
-/// What the fake knows about one stream it made; outlives the stream so tests can check what
-/// happened to it after its owner dropped it.
-struct FakeStreamRecord {
-    using Reply = std::function<void(std::optional<QString>)>;
-
+/// What the fake knows about one stream it made; outlives the stream, so that tests can see
+/// what became of it after its owner let it go.
+struct FakeStream {
     CaptureDisplay display;
     std::optional<quint32> excludedWindow;
     CaptureConfiguration configuration;
     CaptureStreamDelegate* delegate = nullptr;
     bool started = false;    // start() succeeded
-    bool stopped = false;    // stop() was asked for
+    bool stopped = false;    // stop() was asked for, or the source ended the stream
     bool destroyed = false;  // the session object is gone
-    double stopTime = -1;    // clock reading at stop(), when the service has a clock
-    Reply pendingStart;      // held start reply, when replies are held
-    Reply pendingStop;
+    std::function<void(std::optional<QString>)> heldReply = nullptr;  // when replies are held
 
     /// Delivers like the platform: only between a successful start and a stop or destruction.
     bool isDelivering() const { return started && !stopped && !destroyed; }
-    void deliver(const CaptureSample& sample) {
-        if (isDelivering()) {
-            delegate->didOutputSample(sample);
-        }
-    }
-    void completeStart(std::optional<QString> error = std::nullopt) {
-        started = !error;
-        std::exchange(pendingStart, nullptr)(std::move(error));
-    }
-    void completeStop(std::optional<QString> error = std::nullopt) {
-        std::exchange(pendingStop, nullptr)(std::move(error));
+    /// Sends the held reply of start() or stop(): an error, or success.
+    void reply(std::optional<QString> error = std::nullopt) {
+        started = started || (!stopped && !error);
+        std::exchange(heldReply, nullptr)(std::move(error));
     }
     /// The source went away: delivery ends and the delegate hears why.
     void endBySource(const QString& error) {
@@ -48,10 +37,9 @@ struct FakeStreamRecord {
 };
 
 /// Scripted CaptureService: each test sets the answers; replies come at once unless the test
-/// asks to hold them and completes them later itself.
+/// holds them and sends them itself. Queries are stamped with `clock`.
 class FakeCaptureService final : public CaptureService {
 public:
-    // Answers.
     std::optional<ShareableContent> content = ShareableContent{{{1920, 1080}}, {42}};
     QString contentError;
     QString makeStreamError;  // non-empty: makeStream fails
@@ -60,18 +48,13 @@ public:
     bool holdStartReplies = false;
     bool holdStopReplies = false;
 
-    // What happened.
-    std::function<double()> clock;  // stamps queries when set
+    std::function<double()> clock = [] { return 0.0; };
     std::vector<double> queryTimes;
-    int queryCount = 0;
-    std::vector<std::shared_ptr<FakeStreamRecord>> streams;
+    std::vector<std::shared_ptr<FakeStream>> streams;
 
     void queryShareableContent(
         std::function<void(std::optional<ShareableContent>, QString)> done) override {
-        ++queryCount;
-        if (clock) {
-            queryTimes.push_back(clock());
-        }
+        queryTimes.push_back(clock());
         done(content, content ? QString() : contentError);
     }
 
@@ -84,56 +67,46 @@ public:
             *error = makeStreamError;
             return nullptr;
         }
-        auto record = std::make_shared<FakeStreamRecord>();
-        record->display = display;
-        record->excludedWindow = excludedWindow;
-        record->configuration = configuration;
-        record->delegate = &delegate;
-        streams.push_back(record);
-        return std::make_unique<Session>(*this, record);
+        streams.push_back(std::make_shared<FakeStream>(
+            FakeStream{display, excludedWindow, configuration, &delegate}));
+        return std::make_unique<Session>(*this, streams.back());
     }
 
-    /// Streams currently delivering; the owner should never have more than one.
-    int deliveringCount() const {
-        int count = 0;
-        for (const auto& stream : streams) {
-            count += stream->isDelivering() ? 1 : 0;
-        }
-        return count;
-    }
-    FakeStreamRecord& last() { return *streams.back(); }
     /// Delivers to every delivering stream, as the platform would.
     void deliver(const CaptureSample& sample) {
         for (const auto& stream : streams) {
-            stream->deliver(sample);
+            if (stream->isDelivering()) {
+                stream->delegate->didOutputSample(sample);
+            }
         }
     }
 
 private:
     class Session final : public CaptureStreamSession {
     public:
-        Session(FakeCaptureService& service, std::shared_ptr<FakeStreamRecord> record)
-            : service_(service), record_(std::move(record)) {}
-        ~Session() override { record_->destroyed = true; }
+        Session(FakeCaptureService& service, std::shared_ptr<FakeStream> stream)
+            : service_(service), stream_(std::move(stream)) {}
+        ~Session() override { stream_->destroyed = true; }
 
         void start(std::function<void(std::optional<QString>)> done) override {
-            record_->pendingStart = std::move(done);
-            if (!service_.holdStartReplies) {
-                record_->completeStart(service_.startError);
-            }
+            answer(std::move(done), service_.holdStartReplies, service_.startError);
         }
         void stop(std::function<void(std::optional<QString>)> done) override {
-            record_->stopped = true;
-            record_->stopTime = service_.clock ? service_.clock() : -1;
-            record_->pendingStop = std::move(done);
-            if (!service_.holdStopReplies) {
-                record_->completeStop(service_.stopError);
-            }
+            stream_->stopped = true;
+            answer(std::move(done), service_.holdStopReplies, service_.stopError);
         }
 
     private:
+        void answer(std::function<void(std::optional<QString>)> done, bool hold,
+                    std::optional<QString> error) {
+            stream_->heldReply = std::move(done);
+            if (!hold) {
+                stream_->reply(std::move(error));
+            }
+        }
+
         FakeCaptureService& service_;
-        std::shared_ptr<FakeStreamRecord> record_;
+        std::shared_ptr<FakeStream> stream_;
     };
 };
 

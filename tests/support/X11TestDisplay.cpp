@@ -336,6 +336,74 @@ Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
             fromChannel(pixel, rootVisual_->blue_mask)};
 }
 
+void X11TestDisplay::fill(xcb_drawable_t drawable, RootRect area, Rgb colour) {
+    const xcb_gcontext_t gc = xcb_generate_id(connection_);
+    const std::uint32_t foreground = pixelOf(colour);
+    xcb_create_gc(connection_, gc, drawable, XCB_GC_FOREGROUND, &foreground);
+    const xcb_rectangle_t rectangle{
+        static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y),
+        static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(area.height)};
+    xcb_poly_fill_rectangle(connection_, drawable, gc, 1, &rectangle);
+    xcb_free_gc(connection_, gc);
+    flush();
+}
+
+void X11TestDisplay::move(xcb_window_t window, int x, int y) {
+    const std::uint32_t position[] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
+    flush();
+}
+
+void X11TestDisplay::setBorder(xcb_window_t window, int width, Rgb colour) {
+    const std::uint32_t pixel = pixelOf(colour);
+    xcb_change_window_attributes(connection_, window, XCB_CW_BORDER_PIXEL, &pixel);
+    const auto borderWidth = static_cast<std::uint32_t>(width);
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_BORDER_WIDTH, &borderWidth);
+    flush();
+}
+
+void X11TestDisplay::reparent(xcb_window_t window, xcb_window_t parent, int x, int y) {
+    xcb_reparent_window(connection_, window, parent, static_cast<std::int16_t>(x),
+                        static_cast<std::int16_t>(y));
+    flush();
+}
+
+xcb_pixmap_t X11TestDisplay::createPixmap(int width, int height, Rgb colour) {
+    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+    xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root_,
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
+    fill(pixmap, {0, 0, width, height}, colour);
+    return pixmap;
+}
+
+xcb_window_t X11TestDisplay::createArgbWindow(RootRect rect, std::uint32_t argb) {
+    xcb_visualid_t visual = XCB_NONE;
+    for (auto depth = xcb_screen_allowed_depths_iterator(screen_); depth.rem;
+         xcb_depth_next(&depth)) {
+        for (auto each = xcb_depth_visuals_iterator(depth.data);
+             depth.data->depth == 32 && each.rem; xcb_visualtype_next(&each)) {
+            if (each.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) {
+                visual = each.data->visual_id;
+            }
+        }
+    }
+    if (visual == XCB_NONE) {
+        return XCB_NONE;
+    }
+    const xcb_colormap_t colormap = xcb_generate_id(connection_);
+    xcb_create_colormap(connection_, XCB_COLORMAP_ALLOC_NONE, colormap, root_, visual);
+    const xcb_window_t window = xcb_generate_id(connection_);
+    const std::uint32_t values[] = {argb, 0, 1, colormap};  // background, border, o-r, colormap
+    xcb_create_window(
+        connection_, 32, window, root_, static_cast<std::int16_t>(rect.x),
+        static_cast<std::int16_t>(rect.y), static_cast<std::uint16_t>(rect.width),
+        static_cast<std::uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+        XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_COLORMAP,
+        values);
+    map(window);
+    return window;
+}
+
 bool isNear(Rgb actual, Rgb expected, int tolerance) {
     return std::abs(actual.red - expected.red) <= tolerance &&
            std::abs(actual.green - expected.green) <= tolerance &&

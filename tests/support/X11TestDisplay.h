@@ -120,6 +120,18 @@ public:
     /// Calls `onEvent` for every event the server has sent this client.
     void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
 
+    /// Paints `area` of a window or pixmap with `colour` (drawing; the background stays).
+    void fill(xcb_drawable_t drawable, RootRect area, Rgb colour);
+    void move(xcb_window_t window, int x, int y);
+    /// Gives the window a border of `width` pixels in `colour`, around its inside.
+    void setBorder(xcb_window_t window, int width, Rgb colour);
+    void reparent(xcb_window_t window, xcb_window_t parent, int x, int y);
+    /// A pixmap of the root's depth in one colour, freed when this connection closes.
+    xcb_pixmap_t createPixmap(int width, int height, Rgb colour);
+    /// A mapped override-redirect window of depth 32 filled with `argb` (0xAARRGGBB,
+    /// premultiplied), or XCB_NONE when the server has no 32-bit TrueColor visual.
+    xcb_window_t createArgbWindow(RootRect rect, std::uint32_t argb);
+
 private:
     /// The root visual's pixel value of `colour` (a TrueColor visual), and back.
     std::uint32_t pixelOf(Rgb colour) const;

@@ -41,6 +41,9 @@ public:
     bool run(const std::vector<std::string>& argv,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+    /// Sends `signal` to the X server (SIGKILL to lose it, SIGSTOP to hang it, SIGCONT).
+    void signalServer(int signal) { server_->sendSignal(signal); }
+
 private:
     bool startServer(const Options& options);
     bool startWindowManager();

@@ -2,81 +2,52 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace glimmora {
 namespace {
 
-/// The corner of `quad` at picture position (x, y).
-SceneVertex corner(const std::array<SceneVertex, 6>& quad, float x, float y) {
-    const auto found = std::find_if(quad.begin(), quad.end(), [&](const SceneVertex& vertex) {
-        return vertex.x == x && vertex.y == y;
-    });
-    EXPECT_NE(found, quad.end()) << "no corner at " << x << ", " << y;
-    return found != quad.end() ? *found : SceneVertex{};
-}
-
-TEST(SceneGeometryTest, CoversTheTargetWithTwoTrianglesOfItsFourCorners) {
-    const auto quad = texturedQuad(QRect(10, 20, 30, 40), QRect(0, 0, 30, 40), QSize(30, 40), true);
-    for (const auto& [x, y] : {std::pair{10.f, 20.f}, {40.f, 20.f}, {10.f, 60.f}, {40.f, 60.f}}) {
-        corner(quad, x, y);
+TEST(SceneGeometryTest, MapsTheTargetsCornersToTheirPlaceInThePixmapEitherWayUp) {
+    // A 100 × 50 tile under a target whose corner lies at (150, 25) of the tiling: s runs from
+    // 1.5 to 4.5 and t from 0.5 to 4.5, or from 0.5 to -3.5 when the pixmap's top is at t = 1.
+    const QRect target(-20, 10, 300, 200);
+    for (const bool topRowFirst : {true, false}) {
+        const auto quad =
+            texturedQuad(target, QRect(150, 25, 300, 200), QSize(100, 50), topRowFirst);
+        for (const SceneVertex& corner : quad) {
+            const bool left = corner.x == -20.f;
+            const bool top = corner.y == 10.f;
+            EXPECT_TRUE(left || corner.x == 280.f);
+            EXPECT_TRUE(top || corner.y == 210.f);
+            EXPECT_EQ(corner.s, left ? 1.5f : 4.5f);
+            EXPECT_EQ(corner.t, top ? 0.5f : (topRowFirst ? 4.5f : -3.5f));
+        }
+        EXPECT_EQ(quad[2], quad[3]) << "two triangles that share a diagonal";
+        EXPECT_EQ(quad[1], quad[4]);
+        EXPECT_NE(quad[0], quad[5]);
     }
-    // Each triangle has the diagonal (top-right to bottom-left) and one more corner.
-    EXPECT_EQ(quad[2], quad[3]);
-    EXPECT_EQ(quad[1], quad[4]);
-    EXPECT_NE(quad[0], quad[5]);
 }
 
-TEST(SceneGeometryTest, TopRowFirstPutsThePixmapsTopAtTZero) {
-    const auto quad = texturedQuad(QRect(0, 0, 8, 4), QRect(0, 0, 8, 4), QSize(8, 4), true);
-    EXPECT_EQ(corner(quad, 0, 0), (SceneVertex{0, 0, 0, 0}));
-    EXPECT_EQ(corner(quad, 8, 4), (SceneVertex{8, 4, 1, 1}));
-}
-
-TEST(SceneGeometryTest, GlConventionPutsThePixmapsTopAtTOne) {
-    const auto quad = texturedQuad(QRect(0, 0, 8, 4), QRect(0, 0, 8, 4), QSize(8, 4), false);
-    EXPECT_EQ(corner(quad, 0, 0), (SceneVertex{0, 0, 0, 1}));
-    EXPECT_EQ(corner(quad, 8, 4), (SceneVertex{8, 4, 1, 0}));
-}
-
-TEST(SceneGeometryTest, ASourcePastThePixmapTilesFromItsOffset) {
-    // A 100 × 50 tile under a 300 × 200 picture whose corner lies at (150, 25) of the tiling.
-    const auto quad =
-        texturedQuad(QRect(0, 0, 300, 200), QRect(150, 25, 300, 200), QSize(100, 50), true);
-    EXPECT_EQ(corner(quad, 0, 0), (SceneVertex{0, 0, 1.5f, 0.5f}));
-    EXPECT_EQ(corner(quad, 300, 200), (SceneVertex{300, 200, 4.5f, 4.5f}));
-    const auto flipped =
-        texturedQuad(QRect(0, 0, 300, 200), QRect(150, 25, 300, 200), QSize(100, 50), false);
-    EXPECT_EQ(corner(flipped, 0, 0).t, 0.5f);
-    EXPECT_EQ(corner(flipped, 0, 200).t, -3.5f);
-}
-
-TEST(SceneGeometryTest, ATargetMayReachOutsideThePicture) {
-    const auto quad =
-        texturedQuad(QRect(-20, 470, 100, 30), QRect(0, 0, 100, 30), QSize(100, 30), true);
-    EXPECT_EQ(corner(quad, -20, 470), (SceneVertex{-20, 470, 0, 0}));
-    EXPECT_EQ(corner(quad, 80, 500), (SceneVertex{80, 500, 1, 1}));
-}
-
-TEST(SceneGeometryTest, AConfigurationThatSaysTrueOrFalseDecides) {
-    const PixmapLayoutProbe contradicting{true, false};
-    EXPECT_TRUE(isTopRowFirst(true, false, contradicting));
-    EXPECT_FALSE(isTopRowFirst(false, true, contradicting));
-    EXPECT_TRUE(isTopRowFirst(true, false, std::nullopt));
-    EXPECT_FALSE(isTopRowFirst(false, true, std::nullopt));
-}
-
-TEST(SceneGeometryTest, DontCareAsksTheDrawableWhileTheProbeFoundItsAnswerTrue) {
-    EXPECT_TRUE(isTopRowFirst(std::nullopt, true, std::nullopt));
-    EXPECT_FALSE(isTopRowFirst(std::nullopt, false, std::nullopt));
-    EXPECT_TRUE(isTopRowFirst(std::nullopt, true, PixmapLayoutProbe{true, true}));
-    EXPECT_FALSE(isTopRowFirst(std::nullopt, false, PixmapLayoutProbe{false, false}));
-}
-
-TEST(SceneGeometryTest, DontCareTrustsWhatTheProbeSawWhenTheDrawableAnsweredWrongly) {
-    // X.Org says FALSE for every pixmap while Mesa lays them top row first.
-    EXPECT_TRUE(isTopRowFirst(std::nullopt, false, PixmapLayoutProbe{true, false}));
-    EXPECT_FALSE(isTopRowFirst(std::nullopt, true, PixmapLayoutProbe{false, true}));
+TEST(SceneGeometryTest, TheConfigurationDecidesElseTheDrawableUnlessTheProbeCaughtItWrong) {
+    const struct {
+        std::optional<bool> configSays;
+        bool drawableSays;
+        std::optional<PixmapLayoutProbe> probe;
+        bool expected;
+    } cases[] = {
+        {true, false, PixmapLayoutProbe{true, false}, true},
+        {false, true, PixmapLayoutProbe{true, false}, false},
+        {std::nullopt, true, std::nullopt, true},
+        {std::nullopt, false, std::nullopt, false},
+        {std::nullopt, false, PixmapLayoutProbe{false, false}, false},
+        {std::nullopt, true, PixmapLayoutProbe{true, true}, true},
+        // X.Org says FALSE for every pixmap while Mesa lays them top row first.
+        {std::nullopt, false, PixmapLayoutProbe{true, false}, true},
+        {std::nullopt, true, PixmapLayoutProbe{false, true}, false},
+    };
+    for (const auto& each : cases) {
+        EXPECT_EQ(isTopRowFirst(each.configSays, each.drawableSays, each.probe), each.expected)
+            << each.configSays.value_or(-1) << " " << each.drawableSays << " "
+            << (each.probe ? each.probe->topRowFirst : -1);
+    }
 }
 
 }  // namespace

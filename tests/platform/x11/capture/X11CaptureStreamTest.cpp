@@ -2,434 +2,240 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QThread>
-#include <atomic>
-#include <memory>
+#include <csignal>
+#include <thread>
 
-#include "platform/x11/capture/Wallpaper.h"
-#include "platform/x11/capture/X11CaptureService.h"
+#include "capture/CaptureStream.h"
+#include "core/MonotonicClock.h"
+#include "core/QtRepeatingTimer.h"
+#include "core/QtScheduler.h"
+#include "render/OverlayRenderer.h"
+#include "render/ScreenShaderView.h"
+#include "settings/AppState.h"
+#include "settings/MemoryUserDefaults.h"
 #include "support/CaptureTestSupport.h"
-#include "support/TestDesktop.h"
-#include "support/XvfbFixture.h"
 
 namespace glimmora::test {
 namespace {
 
-constexpr quint32 kRed = 0xd02020;
-constexpr quint32 kGreen = 0x20c040;
-constexpr quint32 kBlue = 0x2040d0;
-constexpr quint32 kYellow = 0xe0d010;
-const quint32 kPlain = kPlainDesktopColour & 0xffffff;
+const Rgb kRed{208, 32, 32};
+const Rgb kGreen{32, 192, 64};
+const Rgb kBlue{32, 64, 208};
+const Rgb kYellow{224, 208, 16};
+const Rgb kPlain{0, 0, 0};  // no window, no wallpaper
 
-using Completion = std::shared_ptr<std::optional<std::optional<QString>>>;
-
-/// A completion callback that records its outcome (shared: it may outlive a failed test).
-std::function<void(std::optional<QString>)> recordInto(const Completion& outcome) {
-    return [outcome](std::optional<QString> error) { *outcome = std::move(error); };
-}
-
-class X11CaptureStreamTest : public ::testing::Test {
+// Both paths show the same desktop: the copying one in its pictures, the zero-copy one in its
+// scenes once the GPU composed them.
+class DesktopCaptureTest : public CaptureDesktopTest,
+                           public ::testing::WithParamInterface<CapturePath> {
 protected:
-    void SetUp() override {
-        application();
-        ASSERT_TRUE(server_.isRunning());
-        desktop_ = std::make_unique<TestDesktop>(server_.displayName());
-        ASSERT_TRUE(desktop_->isConnected());
-    }
-
-    /// Asks for the shareable content and starts a stream of its first display, as the
-    /// capture start does.
-    void startStream(std::optional<quint32> excluded = std::nullopt,
-                     CaptureConfiguration configuration = {}) {
-        auto content = std::make_shared<std::optional<std::optional<ShareableContent>>>();
-        service_.queryShareableContent(
-            [content](std::optional<ShareableContent> found, QString) { *content = found; });
-        ASSERT_TRUE(waitUntil([&] { return content->has_value(); }));
-        ASSERT_TRUE(content->value().has_value());
-        ASSERT_FALSE(content->value()->displays.empty());
-        display_ = content->value()->displays.front();
-        configuration.width = display_.width;
-        configuration.height = display_.height;
-        QString error;
-        stream_ = service_.makeStream(display_, excluded, configuration, delegate_, &error);
-        ASSERT_TRUE(stream_) << error.toStdString();
-        auto started = std::make_shared<std::optional<std::optional<QString>>>();
-        stream_->start(recordInto(started));
-        ASSERT_TRUE(waitUntil([&] { return started->has_value(); }));
-        ASSERT_FALSE(started->value().has_value()) << started->value()->toStdString();
-    }
-
-    bool waitForPixel(QPoint at, quint32 rgb) {
-        return delegate_.waitForPicture(
-            [&](const QImage& picture) { return pixelAt(picture, at.x(), at.y()) == opaque(rgb); });
-    }
-
-    quint32 latestPixel(QPoint at) const {
-        return pixelAt(delegate_.latestPicture(), at.x(), at.y());
-    }
-
-    XvfbServer server_;
-    std::unique_ptr<TestDesktop> desktop_;
-    X11CaptureService service_{server_.displayName()};
-    CaptureDisplay display_;
-    RecordingDelegate delegate_;
-    std::unique_ptr<CaptureStreamSession> stream_;
+    DesktopCaptureTest() : CaptureDesktopTest(GetParam()) {}
 };
 
-TEST_F(X11CaptureStreamTest, DeliversMonitorSizedPictureWithWindowsAtTheirPlace) {
-    desktop_->createWindow(QRect(100, 50, 200, 100), kRed);
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.pictureCount() > 0; }));
-
-    const QImage picture = delegate_.latestPicture();
+TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) {
+    // A two-coloured tile smaller than the screen, so that its tiling shows.
+    const xcb_pixmap_t tile = x.createPixmap(64, 48, kGreen);
+    x.fill(tile, {0, 0, 32, 48}, kBlue);
+    x.setCardinals(x.root(), "_XSETROOT_ID", XCB_ATOM_PIXMAP, {tile});
+    const xcb_window_t red = window({50, 50, 200, 200}, kRed);
+    const xcb_window_t green = window({150, 150, 200, 200}, kGreen);
+    x.setBorder(green, 6, kYellow);
+    const xcb_window_t cut = window({-20, 300, 60, 40}, kRed);
+    x.fill(cut, {30, 10, 10, 10}, kBlue);  // at (10, 310) when the left part is cut right
+    const xcb_window_t overlay = window({60, 60, 60, 40}, kYellow);
+    x.createArgbWindow({20, 400, 80, 60}, 0x40000000u | 0x2040d0u);
+    ASSERT_EQ(run.start(overlay), "");
+    ASSERT_TRUE(showsSoon(10, 10, kBlue));
     EXPECT_EQ(picture.size(), QSize(640, 480));
-    EXPECT_EQ(picture.format(), QImage::Format_RGB32);
-    EXPECT_EQ(pixelAt(picture, 100, 50), opaque(kRed));
-    EXPECT_EQ(pixelAt(picture, 299, 149), opaque(kRed));
-    EXPECT_EQ(pixelAt(picture, 99, 50), opaque(kPlain));
-    EXPECT_EQ(pixelAt(picture, 300, 149), opaque(kPlain));
-    EXPECT_EQ(pixelAt(picture, 100, 150), opaque(kPlain));
+    EXPECT_EQ(at(40, 10), kGreen);
+    EXPECT_EQ(at(64 * 7 + 10, 48 * 5 + 47), kBlue) << "tiled from the root's origin";
+    EXPECT_EQ(at(70, 70), kRed) << "under the overlay";
+    EXPECT_EQ(at(151, 151), kYellow) << "a border";
+    EXPECT_EQ(at(200, 200), kGreen);
+    EXPECT_EQ(at(10, 310), kBlue);
+    EXPECT_EQ(at(9, 310), kRed);
+    EXPECT_EQ(at(50, 430), kBlue) << "a translucent window, shown opaque";
+
+    x.raise(red);
+    ASSERT_TRUE(showsSoon(200, 200, kRed)) << "raised";
+    x.fill(red, {100, 100, 10, 10}, kBlue);
+    ASSERT_TRUE(showsSoon(150, 150, kBlue)) << "drawn";
+    EXPECT_EQ(at(159, 159), kBlue);
+    EXPECT_EQ(at(160, 160), kRed);
+    x.move(green, 500, 380);
+    ASSERT_TRUE(showsSoon(639, 479, kGreen)) << "moved, past the corner";
+    EXPECT_EQ(at(300, 300), kGreen) << "the tile where it was";
+    x.resize(green, 80, 50);
+    ASSERT_TRUE(showsSoon(591, 441, kYellow)) << "shrunk";
+    x.unmap(red);
+    ASSERT_TRUE(showsSoon(100, 100, kGreen)) << "unmapped";
+    x.destroy(overlay);
+    x.map(red);
+    ASSERT_TRUE(showsSoon(100, 100, kRed)) << "mapped again";
+    x.destroy(red);
+    ASSERT_TRUE(showsSoon(100, 100, kGreen)) << "destroyed";
+    // The pixmap of _XROOTPMAP_ID comes before that of xsetroot, and a new one shows.
+    x.setCardinals(x.root(), "_XROOTPMAP_ID", XCB_ATOM_PIXMAP, {x.createPixmap(8, 8, kYellow)});
+    EXPECT_TRUE(showsSoon(10, 10, kYellow));
+    EXPECT_FALSE(run.delegate.record().stopError.has_value());
 }
 
-TEST_F(X11CaptureStreamTest, TilesTheRootPixmapFromTheRootOrigin) {
-    const xcb_pixmap_t tile = desktop_->createPixmap(QSize(64, 48), kGreen);
-    desktop_->fill(tile, QRect(0, 0, 32, 48), kBlue);  // left half blue
-    desktop_->setWallpaper("_XROOTPMAP_ID", tile);
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.pictureCount() > 0; }));
-
-    EXPECT_EQ(latestPixel({0, 0}), opaque(kBlue));
-    EXPECT_EQ(latestPixel({32, 0}), opaque(kGreen));
-    EXPECT_EQ(latestPixel({64, 47}), opaque(kBlue));
-    EXPECT_EQ(latestPixel({64 * 3 + 40, 48 * 5 + 7}), opaque(kGreen));
-
-    const xcb_pixmap_t plain = desktop_->createPixmap(QSize(640, 480), kYellow);
-    desktop_->setWallpaper("_XROOTPMAP_ID", plain);
-    EXPECT_TRUE(waitForPixel({0, 0}, kYellow)) << "a new wallpaper shows up";
-}
-
-TEST_F(X11CaptureStreamTest, FallsBackToTheXsetrootPixmap) {
-    desktop_->setWallpaper("_XSETROOT_ID", desktop_->createPixmap(QSize(8, 8), kYellow));
-    startStream();
-    EXPECT_TRUE(waitForPixel({333, 222}, kYellow));
-}
-
-TEST_F(X11CaptureStreamTest, LeavesTheExcludedWindowOut) {
-    desktop_->createWindow(QRect(100, 100, 200, 200), kBlue);
-    const xcb_window_t overlay = desktop_->createWindow(QRect(150, 150, 200, 200), kRed);
-    startStream(overlay);
-
-    ASSERT_TRUE(waitUntil([&] { return delegate_.pictureCount() > 0; }));
-    EXPECT_EQ(latestPixel({200, 200}), opaque(kBlue)) << "what lies below shows through";
-    EXPECT_EQ(latestPixel({320, 320}), opaque(kPlain));
-}
-
-TEST_F(X11CaptureStreamTest, LeavesOwnWindowsOutAlsoWhenTheyAppearLaterOrInAFrame) {
+TEST_P(DesktopCaptureTest, LeavesOwnWindowsOutAlsoWhenTheyAppearLaterOrInAFrame) {
     auto own = std::make_shared<std::vector<quint32>>();
-    service_.setOwnWindows([own] { return *own; });
-    own->push_back(desktop_->createWindow(QRect(0, 0, 100, 100), kRed));
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.pictureCount() > 0; }));
-    EXPECT_EQ(latestPixel({50, 50}), opaque(kPlain));
+    run.service.setOwnWindows([own] { return *own; });
+    own->push_back(window({0, 0, 100, 100}, kRed));
+    ASSERT_EQ(run.start(), "");
+    ASSERT_TRUE(showsSoon(50, 50, kPlain));
 
-    const xcb_window_t later = desktop_->createWindow(QRect(200, 0, 100, 100), kRed, false);
+    const xcb_window_t later = window({200, 0, 100, 100}, kRed, false);
     own->push_back(later);
-    desktop_->map(later);
+    x.map(later);
     // A window manager's frame, made before our window goes into it, hides once it does.
-    const xcb_window_t frame = desktop_->createWindow(QRect(400, 0, 120, 120), kGreen, false);
-    // Windows of someone else, shown last, tell when the stream has seen all of the above.
-    const xcb_window_t marker = desktop_->createWindow(QRect(0, 300, 50, 50), kBlue);
-    ASSERT_TRUE(waitForPixel({10, 310}, kBlue));
-    const xcb_window_t client = desktop_->createWindow(QRect(0, 0, 100, 100), kRed, false);
+    const xcb_window_t frame = window({400, 0, 120, 120}, kGreen, false);
+    // Someone else's window, changed last, tells when the stream has seen all of the above.
+    const xcb_window_t marker = window({0, 300, 50, 50}, kBlue);
+    ASSERT_TRUE(showsSoon(10, 310, kBlue));
+    const xcb_window_t client = window({0, 0, 100, 100}, kRed, false);
     own->push_back(client);
-    desktop_->reparent(client, frame, QPoint(10, 10));
-    desktop_->map(client);
-    desktop_->map(frame);
-    desktop_->fill(marker, QRect(0, 0, 50, 50), kYellow);  // no new window: nothing else asks
-    ASSERT_TRUE(waitForPixel({10, 310}, kYellow));
-
-    EXPECT_EQ(latestPixel({50, 50}), opaque(kPlain));
-    EXPECT_EQ(latestPixel({250, 50}), opaque(kPlain));
-    EXPECT_EQ(latestPixel({405, 5}), opaque(kPlain)) << "the frame's own area";
-    EXPECT_EQ(latestPixel({450, 50}), opaque(kPlain)) << "the framed client";
+    x.reparent(client, frame, 10, 10);
+    x.map(client);
+    x.map(frame);
+    x.fill(marker, {0, 0, 50, 50}, kYellow);
+    ASSERT_TRUE(showsSoon(10, 310, kYellow));
+    EXPECT_EQ(at(250, 50), kPlain);
+    EXPECT_EQ(at(405, 5), kPlain) << "the frame's own area";
+    EXPECT_EQ(at(450, 50), kPlain) << "the framed client";
 }
 
-TEST_F(X11CaptureStreamTest, ShowsTheWindowStackedOnTop) {
-    const xcb_window_t lower = desktop_->createWindow(QRect(50, 50, 200, 200), kRed);
-    desktop_->createWindow(QRect(150, 150, 200, 200), kGreen);
-    startStream();
-    ASSERT_TRUE(waitForPixel({200, 200}, kGreen));
-    EXPECT_EQ(latestPixel({100, 100}), opaque(kRed));
+TEST_P(DesktopCaptureTest, SendsSignsOfLifeWhenStillAndKeepsDrawingNobodySees) {
+    const xcb_window_t hidden = window({100, 100, 50, 50}, kRed);
+    const xcb_window_t cover = window({80, 80, 100, 100}, kGreen);
+    ASSERT_EQ(run.start(), "");
+    const auto signs = [&](int atLeast) {
+        return waitUntil([&] { return run.delegate.record().signsOfLife >= atLeast; }, 3s);
+    };
+    ASSERT_TRUE(signs(2));
+    EXPECT_EQ(run.delegate.record().pictures, 1);
 
-    desktop_->raise(lower);
-    ASSERT_TRUE(waitForPixel({200, 200}, kRed));
-    EXPECT_EQ(latestPixel({300, 300}), opaque(kGreen));
-}
-
-TEST_F(X11CaptureStreamTest, KeepsUpWithMovesResizesUnmapsAndDestruction) {
-    const xcb_window_t window = desktop_->createWindow(QRect(50, 50, 100, 100), kRed);
-    startStream();
-    ASSERT_TRUE(waitForPixel({60, 60}, kRed));
-
-    desktop_->move(window, QPoint(300, 200));
-    ASSERT_TRUE(waitForPixel({310, 210}, kRed));
-    EXPECT_EQ(latestPixel({60, 60}), opaque(kPlain));
-
-    desktop_->resize(window, QSize(200, 150));
-    EXPECT_TRUE(waitForPixel({490, 340}, kRed)) << "the grown part";
-
-    desktop_->unmap(window);
-    EXPECT_TRUE(waitForPixel({310, 210}, kPlain));
-    desktop_->map(window);
-    EXPECT_TRUE(waitForPixel({490, 340}, kRed));
-
-    desktop_->destroy(window);
-    EXPECT_TRUE(waitForPixel({310, 210}, kPlain));
-
-    desktop_->createWindow(QRect(10, 10, 20, 20), kBlue);
-    EXPECT_TRUE(waitForPixel({15, 15}, kBlue)) << "the stream goes on";
-    EXPECT_FALSE(delegate_.stopError().has_value());
-}
-
-TEST_F(X11CaptureStreamTest, ShowsDrawingWhereItHappensBorderIncluded) {
-    const xcb_window_t window =
-        desktop_->createWindow(QRect(100, 100, 120, 120), kGreen, true, 10, kBlue);
-    startStream();
-    ASSERT_TRUE(waitForPixel({115, 115}, kGreen));
-    EXPECT_EQ(latestPixel({105, 105}), opaque(kBlue)) << "border";
-
-    desktop_->fill(window, QRect(20, 30, 10, 10), kRed);
-    ASSERT_TRUE(waitForPixel({130, 140}, kRed));
-    EXPECT_EQ(latestPixel({139, 149}), opaque(kRed));
-    EXPECT_EQ(latestPixel({129, 140}), opaque(kGreen));
-    EXPECT_EQ(latestPixel({140, 149}), opaque(kGreen));
-    EXPECT_EQ(latestPixel({130, 150}), opaque(kGreen));
-}
-
-TEST_F(X11CaptureStreamTest, ShowsTranslucentWindowsAsOpaque) {
-    desktop_->createWindow(QRect(0, 0, 200, 200), kRed);
-    if (desktop_->createArgbWindow(QRect(50, 50, 100, 100), 0x40000000u | kBlue) == XCB_NONE) {
-        GTEST_SKIP() << "no 32-bit visual";
+    x.fill(hidden, {0, 0, 50, 50}, kBlue);
+    ASSERT_TRUE(signs(run.delegate.record().signsOfLife + 2));
+    if (path == CapturePath::Copying) {
+        EXPECT_EQ(run.delegate.record().pictures, 1) << "nothing visible changed";
     }
-    startStream();
-    EXPECT_TRUE(waitForPixel({100, 100}, kBlue));
+    x.unmap(cover);
+    EXPECT_TRUE(showsSoon(110, 110, kBlue));
 }
 
-TEST_F(X11CaptureStreamTest, ZeroCopyStreamDescribesTheDesktopInsteadOfPaintingIt) {
-    const xcb_pixmap_t tile = desktop_->createPixmap(QSize(64, 48), kGreen);
-    desktop_->setWallpaper("_XROOTPMAP_ID", tile);
-    const xcb_window_t below = desktop_->createWindow(QRect(100, 50, 200, 100), kRed);
-    const xcb_window_t above =
-        desktop_->createWindow(QRect(150, 80, 100, 100), kBlue, true, 3, kYellow);
-    const xcb_window_t overlay = desktop_->createWindow(QRect(0, 0, 50, 50), kYellow);
-    desktop_->createWindow(QRect(700, 10, 50, 50), kRed);  // off the monitor
-    service_.setZeroCopyAvailable([] { return true; });
-    startStream(overlay);
-    ASSERT_TRUE(
-        delegate_.waitForScene([](const DesktopScene& scene) { return scene.layers.size() == 2; }));
-    EXPECT_TRUE(delegate_.latestPicture().isNull()) << "no pixels are read";
-
-    std::shared_ptr<const DesktopScene> scene = delegate_.latestScene();
-    EXPECT_EQ(scene->size, QSize(640, 480));
-    ASSERT_TRUE(scene->wallpaper.has_value());
-    EXPECT_EQ(scene->wallpaper->pixmap, tile);
-    EXPECT_EQ(scene->wallpaper->size, QSize(64, 48));
-    EXPECT_EQ(scene->wallpaper->origin, QPoint(0, 0));
-    EXPECT_EQ(scene->layers[0].window, below);
-    EXPECT_EQ(scene->layers[0].rect, QRect(100, 50, 200, 100));
-    EXPECT_EQ(scene->layers[0].depth, 24);
-    EXPECT_EQ(scene->layers[1].window, above);
-    EXPECT_EQ(scene->layers[1].rect, QRect(150, 80, 100, 100)) << "border included";
-    for (const SceneLayer& layer : scene->layers) {
-        EXPECT_NE(layer.pixmap, 0u);
-        EXPECT_NE(layer.pixmap, layer.window) << "the window's named pixmap, not the window";
+TEST_P(DesktopCaptureTest, SpacesPicturesByTheMinimumInterval) {
+    const xcb_window_t changing = window({0, 0, 100, 100}, kRed);
+    ASSERT_EQ(run.start(std::nullopt, {.minimumFrameInterval = 0.1}), "");
+    const auto end = std::chrono::steady_clock::now() + 1s;
+    for (bool red = false; std::chrono::steady_clock::now() < end; red = !red) {
+        x.fill(changing, {0, 0, 100, 100}, red ? kRed : kGreen);
+        std::this_thread::sleep_for(5ms);
     }
-
-    // Drawing moves the version of the window drawn into only.
-    const SceneLayer before = scene->layers[0];
-    const SceneLayer untouched = scene->layers[1];
-    desktop_->fill(below, QRect(0, 0, 10, 10), kGreen);
-    ASSERT_TRUE(delegate_.waitForScene([&](const DesktopScene& next) {
-        return next.layers.size() == 2 && next.layers[0].contentVersion != before.contentVersion;
-    }));
-    scene = delegate_.latestScene();
-    EXPECT_EQ(scene->layers[0].pixmap, before.pixmap) << "drawing names no new pixmap";
-    EXPECT_EQ(scene->layers[1], untouched);
-
-    desktop_->raise(below);
-    EXPECT_TRUE(delegate_.waitForScene([&](const DesktopScene& next) {
-        return next.layers.size() == 2 && next.layers.back().window == below;
-    })) << "restacking reorders the layers";
-    desktop_->resize(above, QSize(40, 40));
-    EXPECT_TRUE(delegate_.waitForScene([&](const DesktopScene& next) {
-        return next.layers.size() == 2 && next.layers.front().rect == QRect(150, 80, 46, 46) &&
-               next.layers.front().pixmap != untouched.pixmap;
-    })) << "a resize names a new pixmap";
+    EXPECT_GE(run.delegate.record().pictures, 3);
+    EXPECT_LE(run.delegate.record().pictures, 12)
+        << "at most one a tenth of a second, and the first";
 }
 
-TEST_F(X11CaptureStreamTest, StillDesktopSendsSignsOfLifeAndNoFurtherPictures) {
-    desktop_->createWindow(QRect(100, 100, 50, 50), kRed);
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.signOfLifeCount() >= 4; }));
-    EXPECT_EQ(delegate_.pictureCount(), 1);
-}
+// What the application does, and what a benchmark of the two paths does with one switch: the
+// overlay window's renderer gets the GLX compositor, the capture service is told whether it
+// can compose scenes, and the capture stream feeds the renderer.
+TEST_P(DesktopCaptureTest, TheOverlayWindowShowsTheDesktopWithoutItself) {
+    window({0, 0, 640, 480}, kBlue);
+    window({100, 60, 200, 160}, kRed);
+    // Top half red, bottom half blue (a child): the server repaints both itself once the
+    // overlay, which covers them when the capture starts, no longer does.
+    window({0, 50, 100, 50}, kBlue, true, window({400, 300, 100, 100}, kRed));
+    MemoryUserDefaults defaults;
+    AppState settings(defaults);
+    ScreenShaderView view(settings, &MonotonicClock::now);
+    view.renderer().setSceneCompositor(GlxSceneCompositor::forApplication());
+    view.setGeometry(QRect(0, 0, 640, 480));
+    view.show();
+    ASSERT_TRUE(waitUntil([&] { return view.isExposed() && view.isValid(); }, 5s, pumpQtEvents));
+    ASSERT_TRUE(waitUntil([&] { return view.renderer().canComposeScenes(); }, 5s, pumpQtEvents));
+    run.service.setZeroCopyAvailable([&] { return view.renderer().canComposeScenes(); });
+    EXPECT_EQ(run.service.pathForNewStream(), path);
+    QtScheduler scheduler;
+    QObject mainThread;
+    CaptureStream capture(
+        run.service, view.renderer().handOver(), scheduler,
+        std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer), &MonotonicClock::now,
+        [&view]() -> std::optional<quint32> { return static_cast<quint32>(view.winId()); },
+        [&mainThread](std::function<void()> task) {
+            QMetaObject::invokeMethod(&mainThread, std::move(task), Qt::QueuedConnection);
+        });
+    capture.startCapture();
 
-TEST_F(X11CaptureStreamTest, DrawingNobodyCanSeeSendsNoPictureButIsKept) {
-    const xcb_window_t hidden = desktop_->createWindow(QRect(100, 100, 50, 50), kRed);
-    const xcb_window_t cover = desktop_->createWindow(QRect(80, 80, 100, 100), kGreen);
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.signOfLifeCount() >= 1; }));
-    const int pictures = delegate_.pictureCount();
-
-    desktop_->fill(hidden, QRect(0, 0, 50, 50), kBlue);
-    const int signs = delegate_.signOfLifeCount();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.signOfLifeCount() >= signs + 3; }));
-    EXPECT_EQ(delegate_.pictureCount(), pictures);
-
-    desktop_->unmap(cover);
-    EXPECT_TRUE(waitForPixel({110, 110}, kBlue)) << "the hidden drawing was read";
-}
-
-TEST_F(X11CaptureStreamTest, SpacesPicturesByTheMinimumInterval) {
-    const xcb_window_t window = desktop_->createWindow(QRect(0, 0, 100, 100), kRed);
-    CaptureConfiguration configuration;
-    configuration.minimumFrameInterval = 0.1;
-    startStream(std::nullopt, configuration);
-
-    bool red = true;
+    // Frames drawn by the overlay's renderer, read back; give or take the default settings.
+    const auto shows = [&](int px, int py, Rgb colour) { return isNear(at(px, py), colour, 6); };
     EXPECT_TRUE(waitUntil(
         [&] {
-            red = !red;
-            desktop_->fill(window, QRect(0, 0, 100, 100), red ? kRed : kGreen);
-            return delegate_.pictureCount() >= 8;
-        },
-        5s));
-    const auto times = delegate_.pictureTimes();
-    for (size_t i = 1; i < times.size(); ++i) {
-        EXPECT_GE(times[i] - times[i - 1], 80ms) << "between pictures " << i - 1 << " and " << i;
-    }
-}
-
-TEST_F(X11CaptureStreamTest, TheFirstPictureWaitsUntilTheOwnerHeardOfTheStart) {
-    // An owner takes no picture from a stream it does not know to run yet; on a still desktop a
-    // first picture lost that way would stay the only one.
-    class OrderDelegate final : public CaptureStreamDelegate {
-    public:
-        std::atomic<bool> started{false};
-        std::atomic<int> early{0};
-        std::atomic<int> pictures{0};
-        void didOutputSample(const CaptureSample& sample) override {
-            if (sample.hasPicture()) {
-                (started ? pictures : early)++;
+            view.makeCurrent();
+            {
+                const OffscreenTarget target(QSize(640, 480));
+                view.renderer().draw(target.target());
+                picture = target.read();
             }
-        }
-        void didStopWithError(const QString&) override {}
-    };
-    desktop_->createWindow(QRect(10, 10, 50, 50), kRed);
-    for (const bool zeroCopy : {false, true}) {
-        SCOPED_TRACE(zeroCopy ? "zero-copy" : "copying");
-        service_.setZeroCopyAvailable([zeroCopy] { return zeroCopy; });
-        OrderDelegate order;
-        QString error;
-        auto stream = service_.makeStream({640, 480}, std::nullopt, {}, order, &error);
-        ASSERT_NE(stream, nullptr) << error.toStdString();
-        stream->start([&order](std::optional<QString>) { order.started = true; });
-        ASSERT_TRUE(waitUntil([&] { return order.pictures > 0; }));
-        EXPECT_EQ(order.early, 0);
-    }
+            view.doneCurrent();
+            return shows(200, 140, kRed) && shows(50, 50, kBlue) && shows(450, 310, kRed) &&
+                   shows(450, 390, kBlue);
+        },
+        5s, pumpQtEvents))
+        << "drawn: " << at(200, 140) << at(50, 50) << at(450, 310) << at(450, 390);
 }
 
-TEST_F(X11CaptureStreamTest, CapturesOnlyThePrimaryMonitor) {
-    if (!server_.xrandr({"--setmonitor", "*right", "320/85x480/127+320+0", "none"})) {
-        GTEST_SKIP() << "xrandr cannot make a monitor here";
-    }
-    desktop_->createWindow(QRect(400, 100, 50, 50), kRed);
-    startStream();
-    EXPECT_EQ(display_, (CaptureDisplay{320, 480}));
-    ASSERT_TRUE(waitUntil([&] { return delegate_.pictureCount() > 0; }));
-    EXPECT_EQ(delegate_.latestPicture().size(), QSize(320, 480));
-    EXPECT_EQ(latestPixel({80, 100}), opaque(kRed));
-    EXPECT_EQ(latestPixel({79, 100}), opaque(kPlain));
-}
+INSTANTIATE_TEST_SUITE_P(Paths, DesktopCaptureTest,
+                         ::testing::Values(CapturePath::Copying, CapturePath::ZeroCopy),
+                         ::testing::PrintToStringParamName());
 
-TEST_F(X11CaptureStreamTest, ReportsALostServer) {
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.pictureCount() > 0; }));
-    server_.kill(SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return delegate_.stopError().has_value(); }));
-    EXPECT_FALSE(delegate_.stopError()->isEmpty());
-}
-
-TEST_F(X11CaptureStreamTest, HungServerFallsSilentAndTheStreamStillStops) {
-    startStream();
-    ASSERT_TRUE(waitUntil([&] { return delegate_.signOfLifeCount() > 0; }));
-    server_.kill(SIGSTOP);
+TEST_F(X11CaptureServerTest, HungServerFallsSilentAndTheStreamStillStops) {
+    const auto samples = [&] { return run.delegate.record().signsOfLife; };
+    ASSERT_EQ(run.start(), "");
+    ASSERT_TRUE(waitUntil([&] { return run.delegate.record().signsOfLife > 0; }, 3s));
+    server.signalServer(SIGSTOP);
     std::this_thread::sleep_for(300ms);  // an answer already on its way may still land
-    const int samples = delegate_.sampleCount();
+    const int before = samples();
     std::this_thread::sleep_for(1s);  // four sign-of-life periods
-    EXPECT_EQ(delegate_.sampleCount(), samples);
-
-    auto stopped = std::make_shared<std::optional<std::optional<QString>>>();
-    const auto before = std::chrono::steady_clock::now();
-    stream_->stop(recordInto(stopped));
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
-    EXPECT_TRUE(waitUntil([&] { return stopped->has_value(); }));
-    server_.kill(SIGCONT);
+    EXPECT_EQ(samples(), before);
+    const auto stopping = std::chrono::steady_clock::now();
+    run.stream.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 3s);
+    server.signalServer(SIGCONT);
 }
 
-TEST_F(X11CaptureStreamTest, CompletesStartAndStopLaterOnTheMainThread) {
-    X11CaptureStream stream({server_.displayName(), {640, 480}, std::nullopt, {}, {}}, delegate_);
-    struct StartRecord {
-        bool returned = false;
-        bool calledAfterReturn = false;
+TEST_F(X11CaptureServerTest, CompletesStartAndStopLaterOnTheMainThread) {
+    using Step = void (CaptureStreamSession::*)(std::function<void(std::optional<QString>)>);
+    const auto stream = run.service.makeStream({640, 480}, std::nullopt, {}, run.delegate, nullptr);
+    int pictures = -1;  // when the last completion came
+    const auto complete = [&](Step step) {
+        auto outcome = std::make_shared<std::optional<std::optional<QString>>>();
         QThread* thread = nullptr;
-        std::optional<std::optional<QString>> result;
+        (stream.get()->*step)([&, outcome](std::optional<QString> error) {
+            thread = QThread::currentThread();
+            pictures = run.delegate.record().pictures;
+            *outcome = error;
+        });
+        EXPECT_FALSE(outcome->has_value()) << "completed before the call returned";
+        EXPECT_TRUE(waitUntil([&] { return outcome->has_value(); }, 3s, pumpQtEvents));
+        EXPECT_EQ(thread, QThread::currentThread());
+        return outcome->value_or("no completion");
     };
-    auto record = std::make_shared<StartRecord>();
-    stream.start([record](std::optional<QString> result) {
-        record->calledAfterReturn = record->returned;
-        record->thread = QThread::currentThread();
-        record->result = result;
-    });
-    record->returned = true;
-    ASSERT_TRUE(waitUntil([&] { return record->result.has_value(); }));
-    EXPECT_FALSE(record->result->has_value());
-    EXPECT_TRUE(record->calledAfterReturn);
-    EXPECT_EQ(record->thread, QThread::currentThread());
-
-    auto again = std::make_shared<std::optional<std::optional<QString>>>();
-    stream.start(recordInto(again));
-    ASSERT_TRUE(waitUntil([&] { return again->has_value(); }));
-    EXPECT_TRUE(again->value().has_value()) << "a running stream does not start twice";
-
-    ASSERT_TRUE(waitUntil([&] { return delegate_.sampleCount() >= 2; }));
-    auto stopped = std::make_shared<std::optional<std::optional<QString>>>();
-    stream.stop(recordInto(stopped));
-    const int samples = delegate_.sampleCount();
-    ASSERT_TRUE(waitUntil([&] { return stopped->has_value(); }));
-    EXPECT_FALSE(stopped->value().has_value());
+    EXPECT_EQ(complete(&CaptureStreamSession::start), std::nullopt);
+    // An owner takes no picture from a stream it does not know to run yet; on a still desktop
+    // a first picture lost that way would stay the only one.
+    EXPECT_EQ(pictures, 0);
+    EXPECT_TRUE(waitUntil([&] { return run.delegate.record().pictures == 1; }, 3s));
+    EXPECT_NE(complete(&CaptureStreamSession::start), std::nullopt) << "it runs already";
+    ASSERT_TRUE(waitUntil([&] { return run.delegate.record().signsOfLife > 0; }, 3s));
+    EXPECT_EQ(complete(&CaptureStreamSession::stop), std::nullopt);
+    const int signs = run.delegate.record().signsOfLife;
     std::this_thread::sleep_for(600ms);  // over two sign-of-life periods
-    EXPECT_EQ(delegate_.sampleCount(), samples) << "nothing is delivered after stop()";
-
-    auto restarted = std::make_shared<std::optional<std::optional<QString>>>();
-    stream.start(recordInto(restarted));
-    ASSERT_TRUE(waitUntil([&] { return restarted->has_value(); }));
-    EXPECT_FALSE(restarted->value().has_value());
-    EXPECT_TRUE(waitUntil([&] { return delegate_.sampleCount() > samples; }));
-}
-
-TEST_F(X11CaptureStreamTest, StartFailsWithoutAServer) {
-    // A display number no test server takes (they pick the lowest free one), so a server
-    // started meanwhile by a test running in parallel cannot answer in its place.
-    const QString name = QStringLiteral(":60999");
-    ASSERT_FALSE(QFile::exists(QStringLiteral("/tmp/.X11-unix/X60999")));
-    X11CaptureStream stream({name, {640, 480}, std::nullopt, {}, {}}, delegate_);
-    auto started = std::make_shared<std::optional<std::optional<QString>>>();
-    stream.start(recordInto(started));
-    ASSERT_TRUE(waitUntil([&] { return started->has_value(); }));
-    ASSERT_TRUE(started->value().has_value());
-    EXPECT_TRUE(started->value()->contains(name));
+    EXPECT_EQ(run.delegate.record().signsOfLife, signs) << "nothing is delivered after stop()";
+    EXPECT_EQ(complete(&CaptureStreamSession::start), std::nullopt) << "it starts again";
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+#include "capture/CaptureIntake.h"
+
+#include <gtest/gtest.h>
+
+#include "support/LogCapture.h"
+
+namespace glimmora {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class CaptureIntakeTest : public testing::Test {
+protected:
+    CaptureIntakeTest() { intake.follow(1); }
+
+    test::LogCapture log;
+    double now = 1.0;  // below 5 s: the first report must come all the same
+    PictureHandOver handOver;
+    CaptureIntake intake{handOver, [this] { return now; }, [](std::uint64_t) {}};
+    std::unique_ptr<CaptureStreamDelegate> stream = intake.delegateFor(1);
+};
+
+TEST_F(CaptureIntakeTest, EverySampleIsASignOfLifeAndCountsInTheReport) {
+    intake.markStalled();
+    for (; now < 6.75; now += 0.5) {  // twelve samples, from 1.0 to 6.5 s
+        stream->didOutputSample({});
+        EXPECT_EQ(intake.lastSampleTime(), now);
+        EXPECT_FALSE(intake.isStalled());
+    }
+    EXPECT_EQ(log.lines(),
+              (Lines{"\u2705 Frames resumed", "\U0001F4F9 SCStream: 1 frames received in last 5s",
+                     "\U0001F4F9 SCStream: 11 frames received in last 5s"}));
+    EXPECT_EQ(intake.sampleCount(), 0);
+}
+
+class CaptureIntakeThrottleTest : public CaptureIntakeTest,
+                                  public testing::WithParamInterface<bool> {};
+
+TEST_P(CaptureIntakeThrottleTest, HoldsBackWhatComesTooSoonAndSendsTheNewestLater) {
+    // Pictures are told apart by their colour, scenes by their width; 0 is no picture.
+    const struct {
+        double time;
+        int sent;
+        int shown;
+    } steps[] = {
+        {10.000, 1, 1},  // the first goes out at once
+        {10.005, 2, 0},  // too soon: held back...
+        {10.010, 3, 0},  // ...and replaced by a newer one
+        {10.020, 0, 3},  // a sign of life lets the newest out once it is late enough
+        {10.040, 0, 0},  // nothing held: it takes no slot either...
+        {10.045, 4, 4},  // ...so a picture 5 ms after it goes out
+        {10.050, 5, 0}, {10.070, 6, 6},  // late enough itself: it goes out, not the one held
+    };
+    for (const auto& step : steps) {
+        now = step.time;
+        CaptureSample sample;
+        if (step.sent != 0 && GetParam()) {
+            auto scene = std::make_shared<DesktopScene>();
+            scene->size = QSize(step.sent, 1);
+            sample.scene = std::move(scene);
+        } else if (step.sent != 0) {
+            sample.picture = QImage(1, 1, QImage::Format_RGB32);
+            sample.picture.fill(static_cast<uint>(step.sent));
+        }
+        stream->didOutputSample(sample);
+        const std::optional<DesktopPicture> shown = handOver.takePending();
+        EXPECT_EQ(!shown         ? 0
+                  : shown->scene ? shown->scene->size.width()
+                                 : static_cast<int>(shown->image.pixel(0, 0) & 0xff),
+                  step.shown)
+            << "at " << step.time;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PicturesAndScenes, CaptureIntakeThrottleTest, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Scenes" : "Pictures"; });
+
+}  // namespace
+}  // namespace glimmora
