@@ -196,7 +196,7 @@ void GlimmoraApp::installQuitKeys() {
     localQuitKeys_ = std::make_unique<X11LocalQuitKeyMonitor>();
     localQuitKeys_->install();
     logLine(
-        "✅ Escape hatch hotkey registered: Ctrl+Option+Cmd+Escape (or just Escape when menu is "
+        "✅ Escape hatch hotkey registered: Ctrl+Alt+Super+Escape (or just Escape when menu is "
         "open)");
 }
 

@@ -65,7 +65,7 @@ void CaptureIntake::take(std::uint64_t streamId, const CaptureSample& sample) {
     const int count = sampleCount_.fetch_add(1, relaxed) + 1;
     const double t = clock_();
     if (t - lastReportTime_.load(relaxed) > reportInterval) {
-        logLine("\U0001F4F9 SCStream: " + std::to_string(count) + " frames received in last 5s");
+        logLine("\U0001F4F9 Capture stream: " + std::to_string(count) + " frames received in last 5s");
         sampleCount_.store(0, relaxed);
         lastReportTime_.store(t, relaxed);
     }

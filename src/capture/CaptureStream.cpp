@@ -114,7 +114,7 @@ void CaptureStream::startWithContent(std::uint64_t generation,
 
     const std::optional<quint32> windowId = overlayWindowId_();
     if (!windowId) {
-        logLine("No NSWindow - retrying...");
+        logLine("No overlay window - retrying...");
         later(windowRetryDelay, [this, generation] {
             if (isCurrent(generation)) {
                 startCapture();

@@ -46,8 +46,8 @@ constexpr int kTolerance = 3;
 constexpr auto kTimeout = 20s;
 
 constexpr std::string_view kCaptureStarted = "CAPTURE STARTED";
-constexpr std::string_view kRegistered = "✅ Carbon hotkey registered successfully\n";
-constexpr std::string_view kTriggered = "🚨 Carbon hotkey triggered! Quitting app...\n";
+constexpr std::string_view kRegistered = "✅ Global hotkey registered successfully\n";
+constexpr std::string_view kTriggered = "🚨 Global hotkey triggered! Quitting app...\n";
 // Control, Alt (Mod1) and Super (Mod4) in a key event's state.
 constexpr std::uint16_t kQuitModifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
@@ -297,7 +297,7 @@ TEST_F(GlimmoraEndToEndTest, QuitCombinationHeldByAnotherClientIsReportedAndStil
                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
     launch();
-    EXPECT_EQ(glimmora->count("⚠️ Carbon hotkey registration failed: 10\n"), 1) << "BadAccess";
+    EXPECT_EQ(glimmora->count("⚠️ Global hotkey registration failed: 10\n"), 1) << "BadAccess";
     EXPECT_EQ(glimmora->count(kRegistered), 0);
 
     // The other program's grab takes the press; glimmora's watch of raw key events sees it.

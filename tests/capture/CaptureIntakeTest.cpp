@@ -28,8 +28,8 @@ TEST_F(CaptureIntakeTest, EverySampleIsASignOfLifeAndCountsInTheReport) {
         EXPECT_FALSE(intake.isStalled());
     }
     EXPECT_EQ(log.lines(),
-              (Lines{"\u2705 Frames resumed", "\U0001F4F9 SCStream: 1 frames received in last 5s",
-                     "\U0001F4F9 SCStream: 11 frames received in last 5s"}));
+              (Lines{"\u2705 Frames resumed", "\U0001F4F9 Capture stream: 1 frames received in last 5s",
+                     "\U0001F4F9 Capture stream: 11 frames received in last 5s"}));
     EXPECT_EQ(intake.sampleCount(), 0);
 }
 

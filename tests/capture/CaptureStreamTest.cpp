@@ -111,7 +111,7 @@ TEST_P(CaptureStreamScenarioTest, KeepsOneStreamLiveWithItsDelaysAndLines) {
     GetParam().script(*this);
     Lines lines = log.lines();
     std::erase_if(lines,
-                  [](const std::string& line) { return line.find("SCStream") != line.npos; });
+                  [](const std::string& line) { return line.find("Capture stream: ") != line.npos; });
     EXPECT_EQ(lines, GetParam().lines);
     EXPECT_THAT(service.queryTimes,
                 testing::Pointwise(testing::DoubleNear(1e-9), GetParam().queries));
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                      t.windowId = 42;
                      t.advanceTo(3);
                  },
-                 {"No NSWindow - retrying...", "No NSWindow - retrying...", kStarted},
+                 {"No overlay window - retrying...", "No overlay window - retrying...", kStarted},
                  {0.75, 1.75, 2.75},
                  1,
                  true},

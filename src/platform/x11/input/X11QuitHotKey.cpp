@@ -52,16 +52,16 @@ X11QuitHotKey::~X11QuitHotKey() {
 
 void X11QuitHotKey::install() {
     if (connection_ == nullptr) {
-        logLine("⚠️ Carbon hotkey registration failed: " +
+        logLine("⚠️ Global hotkey registration failed: " +
                 std::to_string(static_cast<int>(XCB_CONN_ERROR)));
         return;
     }
     const std::uint8_t error = grab();
     isRegistered_ = error == 0;
     if (isRegistered_) {
-        logLine("✅ Carbon hotkey registered successfully");
+        logLine("✅ Global hotkey registered successfully");
     } else {
-        logLine("⚠️ Carbon hotkey registration failed: " +
+        logLine("⚠️ Global hotkey registration failed: " +
                 std::to_string(static_cast<int>(error)));
     }
     int pipeEnds[2];
@@ -172,7 +172,7 @@ void X11QuitHotKey::run() {
 }
 
 void X11QuitHotKey::triggered() {
-    logLine("🚨 Carbon hotkey triggered! Quitting app...");
+    logLine("🚨 Global hotkey triggered! Quitting app...");
     requestQuit_();
     if (hasTriggered_.exchange(true)) {
         return;
