@@ -20,9 +20,11 @@ const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kDesktopRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
 
-/// Getting the accessibility bus may start it first, which takes longer than an application's
-/// answer; it is asked once, off the main thread.
-constexpr int kBusStartTimeoutMs = 5000;
+/// The desktop's own accessibility services (the bus launcher, which also keeps the switch, and
+/// the registry) may have to start first, which takes longer than an application's answer.
+constexpr int kServiceTimeoutMs = 5000;
+/// At quit the owner waits for the switch to be restored, but not for long.
+constexpr int kRestoreTimeoutMs = 1000;
 /// The patient request to a hung application: it is answered once the application wakes up.
 constexpr int kProbeTimeoutMs = 25000;
 constexpr std::chrono::milliseconds kPollInterval{50};
@@ -107,7 +109,7 @@ void AtspiCaretReader::start() {
         QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
     auto* watcher =
-        new QDBusPendingCallWatcher(session.asyncCall(getAddress, kBusStartTimeoutMs), this);
+        new QDBusPendingCallWatcher(session.asyncCall(getAddress, kServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();
@@ -140,7 +142,7 @@ void AtspiCaretReader::connectToAccessibilityBus(const QString& address) {
             QDBusMessage::createMethodCall(kRegistry, QStringLiteral("/org/a11y/atspi/registry"),
                                            kRegistry, QStringLiteral("RegisterEvent"));
         registration << QString::fromLatin1(event) << QStringList() << QString();
-        bus.asyncCall(registration, kBusStartTimeoutMs);
+        bus.asyncCall(registration, kServiceTimeoutMs);
     }
 }
 
@@ -173,7 +175,7 @@ void AtspiCaretReader::readAccessibilityStatus() {
     }
     // Read what the desktop has before changing anything, to leave it so afterwards.
     auto* watcher = new QDBusPendingCallWatcher(
-        session.asyncCall(statusMessage(QStringLiteral("Get")), kCallTimeoutMs), this);
+        session.asyncCall(statusMessage(QStringLiteral("Get")), kServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();
@@ -207,7 +209,7 @@ void AtspiCaretReader::setAccessibilityEnabled(bool enabled) {
     set << QVariant::fromValue(QDBusVariant(enabled));
     isStatusBusy_ = true;
     auto* watcher = new QDBusPendingCallWatcher(
-        QDBusConnection(sessionName_).asyncCall(set, kCallTimeoutMs), this);
+        QDBusConnection(sessionName_).asyncCall(set, kServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, enabled](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
@@ -234,7 +236,7 @@ void AtspiCaretReader::shutdown() {
     QDBusMessage set = statusMessage(QStringLiteral("Set"));
     set << QVariant::fromValue(QDBusVariant(false));
     // The reader's own thread waits here, never the main loop.
-    if (session.call(set, QDBus::Block, kCallTimeoutMs).type() == QDBusMessage::ReplyMessage) {
+    if (session.call(set, QDBus::Block, kRestoreTimeoutMs).type() == QDBusMessage::ReplyMessage) {
         hasSwitchedAccessibilityOn_ = false;
         logLine(kSwitchedBack);
     }
@@ -369,15 +371,21 @@ void AtspiCaretReader::askInformation(const std::string& bus) {
              applications_[bus].name = name.text;
              call(bus, toolkit, kCallTimeoutMs, [this, bus, version](const AtspiReply& toolkit) {
                  call(bus, version, kCallTimeoutMs,
-                      [this, bus, toolkit = toolkit.text](const AtspiReply& version) {
+                      [this, bus, toolkit](const AtspiReply& version) {
+                          // An application still setting up may not answer yet: asked again
+                          // at the next measurement.
                           Application& entry = applications_[bus];
-                          entry.hasInfo = true;
-                          if (QString::fromStdString(toolkit).compare(QLatin1String("gtk"),
-                                                                      Qt::CaseInsensitive) == 0 &&
+                          entry.hasInfo = toolkit.ok && version.ok;
+                          if (QString::fromStdString(toolkit.text)
+                                      .compare(QLatin1String("gtk"), Qt::CaseInsensitive) == 0 &&
                               version.text.starts_with("4.")) {
                               entry.coordinates = AtspiCoordinates::window;
                           }
-                          measure();
+                          if (entry.hasInfo) {
+                              measure();
+                          } else {
+                              publish(std::nullopt);
+                          }
                       });
              });
          });

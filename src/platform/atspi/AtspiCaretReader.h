@@ -76,7 +76,7 @@ public:
     void start();
     void stop();
     void setAccessibilityWanted(bool wanted);
-    /// Leaves the accessibility setting as it was found, waiting up to one call timeout.
+    /// Leaves the accessibility setting as it was found, waiting up to a second for that.
     void shutdown();
 
     CaretReaderStatistics statistics() const;

@@ -19,7 +19,7 @@ namespace glimmora {
 ///
 /// Created and used on the main thread, which must run a Qt event loop for the start-up answer.
 /// When it goes it has the reader leave the desktop's accessibility setting as it found it
-/// (waiting at most one call timeout for that) and ends the thread.
+/// (waiting at most a second for that) and ends the thread.
 class AtspiCaretSource final : public QObject, public CaretSource {
 public:
     struct Options {

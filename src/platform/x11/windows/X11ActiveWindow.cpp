@@ -31,9 +31,9 @@ std::span<const std::uint32_t> values32(const XcbReply<xcb_get_property_reply_t>
 
 }  // namespace
 
-X11ActiveWindow::X11ActiveWindow() {
+X11ActiveWindow::X11ActiveWindow(const QString& display) {
     QString error;
-    display_ = X11Display::open(QString(), &error);
+    display_ = X11Display::open(display, &error);
     if (!display_) {
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <xcb/xcb.h>
 
+#include <QString>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,8 +30,8 @@ public:
         Point contentOrigin;
     };
 
-    /// Connects to $DISPLAY; read() then finds nothing when that fails.
-    X11ActiveWindow();
+    /// Connects to `display` (empty: $DISPLAY); read() finds nothing when that fails.
+    explicit X11ActiveWindow(const QString& display = QString());
     ~X11ActiveWindow();
     X11ActiveWindow(const X11ActiveWindow&) = delete;
     X11ActiveWindow& operator=(const X11ActiveWindow&) = delete;
