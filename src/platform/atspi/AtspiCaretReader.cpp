@@ -208,12 +208,14 @@ void AtspiCaretReader::setAccessibilityEnabled(bool enabled) {
     QDBusMessage set = statusMessage(QStringLiteral("Set"));
     set << QVariant::fromValue(QDBusVariant(enabled));
     isStatusBusy_ = true;
+    isSwitchingOff_ = !enabled;
     auto* watcher = new QDBusPendingCallWatcher(
         QDBusConnection(sessionName_).asyncCall(set, kServiceTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, enabled](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
                 isStatusBusy_ = false;
+                isSwitchingOff_ = false;
                 const bool done = !w->isError();
                 if (done) {
                     isAccessibilityEnabled_ = enabled;
@@ -230,7 +232,8 @@ void AtspiCaretReader::setAccessibilityEnabled(bool enabled) {
 void AtspiCaretReader::shutdown() {
     stop();
     QDBusConnection session(sessionName_);
-    if (!hasSwitchedAccessibilityOn_ || !session.isConnected()) {
+    // A switch back off that is already on its way needs no second one.
+    if (!hasSwitchedAccessibilityOn_ || isSwitchingOff_ || !session.isConnected()) {
         return;
     }
     QDBusMessage set = statusMessage(QStringLiteral("Set"));

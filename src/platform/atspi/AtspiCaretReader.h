@@ -154,6 +154,7 @@ private:
     bool isAccessibilityEnabled_ = false;
     bool hasSwitchedAccessibilityOn_ = false;
     bool isStatusBusy_ = false;
+    bool isSwitchingOff_ = false;
     bool isStatusKnown_ = false;
 
     mutable std::mutex statisticsMutex_;  // statistics() is read from other threads
