@@ -327,6 +327,7 @@ void AtspiCaretReader::measure() {
     queryPath_ = application.focusPath;
     queryTopLevel_ = *topLevel;
     queryRoundTrips_ = 0;
+    queryStartedAt_ = MonotonicClock::now();
     continueQuery();
 }
 
@@ -456,6 +457,7 @@ void AtspiCaretReader::finishQuery() {
         const std::lock_guard lock(statisticsMutex_);
         ++statistics_.measurements;
         statistics_.roundTrips += queryRoundTrips_;
+        statistics_.querySeconds += MonotonicClock::now() - queryStartedAt_;
     }
     std::optional<CaretReading> reading;
     if (query_ && query_->result()) {

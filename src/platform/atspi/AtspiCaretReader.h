@@ -35,6 +35,7 @@ struct CaretReaderStatistics {
     long measurements = 0;     ///< finished caret queries, found or not
     long roundTrips = 0;       ///< D-Bus calls those queries made
     double workerSeconds = 0;  ///< CPU time of the reader's thread spent handling them
+    double querySeconds = 0;   ///< wall time from each query's first request to its result
 };
 
 /// The caret measurement over AT-SPI 2, on a thread of its own with its own connection to the
@@ -149,6 +150,7 @@ private:
     std::string queryPath_;
     ActiveTopLevel queryTopLevel_;
     int queryRoundTrips_ = 0;
+    double queryStartedAt_ = 0;
 
     bool isAccessibilityWanted_ = false;
     bool isAccessibilityEnabled_ = false;
