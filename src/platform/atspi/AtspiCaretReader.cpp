@@ -560,7 +560,8 @@ CaretReaderStatistics AtspiCaretReader::statistics() const {
 }
 
 void AtspiCaretReader::publish(std::optional<CaretReading> reading) {
-    if (options_.publish) {
+    // A query that was under way when the reader stopped may still finish: it reports nothing.
+    if (options_.publish && (isRunning_ || !reading)) {
         options_.publish(std::move(reading));
     }
 }

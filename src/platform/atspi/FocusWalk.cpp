@@ -38,8 +38,9 @@ void FocusWalk::answer(const AtspiReply& reply) {
                 pendingRequest_ = AtspiRequest{Kind::interfaces};
                 return;
             }
+            // The application itself need not say it is showing, or answer at all.
             const bool isApplication = *pendingObject_ == application_;
-            if (reply.ok && (isApplication || (state & atspi_state::kShowing) != 0) &&
+            if ((isApplication || (state & atspi_state::kShowing) != 0) &&
                 (state & atspi_state::kManagesDescendants) == 0) {
                 pendingRequest_ = AtspiRequest{Kind::children};
                 return;
