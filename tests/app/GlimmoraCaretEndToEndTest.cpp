@@ -58,10 +58,11 @@ TEST(GlimmoraCaretEndToEndTest, AHungApplicationNeverHoldsUpTheOverlay) {
     const auto pressed = Clock::now();
     ASSERT_TRUE(test::waitUntil([&] { return glimmora.count("Focus: ON") == 1; }, 5s, {}, 1ms));
     EXPECT_LE(Clock::now() - pressed, 100ms);
-    // The next report covers five seconds of the hang: at least 55 draws a second, unless the
-    // machine drew fewer even before it.
+    // The next report covers five seconds of the hang: at least 55 draws a second. On a machine
+    // that drew fewer even before (other tests drawing beside this one), at least 60 % of
+    // those: a main loop that waited on the hung application would lose most of its frames.
     ASSERT_TRUE(test::waitUntil([&] { return glimmora.count(kDrawReport) > reports; }, 10s));
-    EXPECT_GE(lastDrawCount(glimmora.output()), std::min(275, drawsBefore * 9 / 10))
+    EXPECT_GE(lastDrawCount(glimmora.output()), std::min(275, drawsBefore * 6 / 10))
         << "before the hang: " << drawsBefore;
 
     // The caret was lost during the hang: finding it again logs it again, within a second.
