@@ -17,12 +17,14 @@
 #include "core/MonotonicClock.h"
 #include "core/QtRepeatingTimer.h"
 #include "core/QtScheduler.h"
+#include "platform/atspi/AtspiCaretSource.h"
 #include "platform/x11/capture/GlxSceneCompositor.h"
 #include "platform/x11/capture/X11CaptureService.h"
 #include "platform/x11/connection/X11Display.h"
 #include "platform/x11/input/X11InputMonitor.h"
 #include "platform/x11/input/X11LocalQuitKeyMonitor.h"
 #include "platform/x11/input/X11QuitHotKey.h"
+#include "platform/x11/windows/X11ActiveWindow.h"
 #include "platform/x11/windows/X11DesktopEvents.h"
 #include "platform/x11/windows/X11StackingKeeper.h"
 #include "platform/x11/windows/X11WindowList.h"
@@ -31,6 +33,7 @@
 #include "settings/AppState.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/QuitKeys.h"
+#include "trackers/TextCursorTracker.h"
 #include "trackers/WindowFocusTracker.h"
 
 namespace glimmora {
@@ -72,7 +75,8 @@ void GlimmoraApp::launch() {
     };
     createTrackers();
     contentWindow_ = std::make_unique<ScreenShaderView>(appState_, &MonotonicClock::now);
-    contentWindow_->renderer().startTrackers(mouseTracker_.get(), windowFocusTracker_.get());
+    contentWindow_->renderer().startTrackers(mouseTracker_.get(), windowFocusTracker_.get(),
+                                             textCursorTracker_.get());
     // The zero-copy capture: the renderer composes the windows' pixmaps itself, in its GLX
     // context on Qt's connection. It is initialised with the window's context.
     if (std::unique_ptr<GlxSceneCompositor> compositor = GlxSceneCompositor::forApplication()) {
@@ -142,6 +146,17 @@ void GlimmoraApp::createTrackers() {
         static_cast<std::int32_t>(::getpid()),
         std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer));
     desktopEvents_->onActiveWindowChanged = [this] { windowFocusTracker_->activationChanged(); };
+
+    activeWindow_ = std::make_unique<X11ActiveWindow>();
+    caretSource_ = std::make_unique<AtspiCaretSource>(AtspiCaretSource::Options{
+        .sessionBusAddress = {},
+        .activeTopLevel = [window = activeWindow_.get()]() -> std::optional<ActiveTopLevel> {
+            const std::optional<X11ActiveWindow::Window> active = window->read();
+            return active ? std::optional(ActiveTopLevel{active->pid, active->contentOrigin})
+                          : std::nullopt;
+        }});
+    textCursorTracker_ = std::make_unique<TextCursorTracker>(
+        appState_, *caretSource_, monitor, std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer));
 }
 
 void GlimmoraApp::refreshPrimaryMonitor() {

@@ -13,13 +13,16 @@ namespace glimmora {
 
 class AppDelegate;
 class AppState;
+class AtspiCaretSource;
 class CaptureStream;
 class QtScheduler;
 class X11CaptureService;
 class MenuBarManager;
 class MouseTracker;
 class OverlayWindowController;
+class TextCursorTracker;
 class WindowFocusTracker;
+class X11ActiveWindow;
 class X11Display;
 class X11InputMonitor;
 class X11WindowList;
@@ -63,7 +66,8 @@ private:
     void removeQuitKeys();
     /// Starts the live desktop feed of the renderer and ties its restarts to desktop events.
     void startDesktopCapture();
-    /// The pointer and window trackers with their X11 sources, ready for the renderer to start.
+    /// The pointer, window and caret trackers with their sources, ready for the renderer to
+    /// start.
     void createTrackers();
     /// The global key monitor: the keys typed in other applications that Glimmora acts on,
     /// Alt+F and the emergency quit combination.
@@ -91,6 +95,10 @@ private:
     std::unique_ptr<X11WindowList> windowList_;
     std::unique_ptr<MouseTracker> mouseTracker_;
     std::unique_ptr<WindowFocusTracker> windowFocusTracker_;
+    // The caret: the active window is read on the caret source's thread, which ends before it.
+    std::unique_ptr<X11ActiveWindow> activeWindow_;
+    std::unique_ptr<AtspiCaretSource> caretSource_;
+    std::unique_ptr<TextCursorTracker> textCursorTracker_;
     /// The primary monitor in pixels of the X screen, kept current for the trackers, which
     /// normalise every position to it.
     QRect primaryMonitor_;

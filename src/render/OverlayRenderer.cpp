@@ -10,6 +10,7 @@
 #include "render/PictureTextures.h"
 #include "settings/AppState.h"
 #include "trackers/MouseTracker.h"
+#include "trackers/TextCursorTracker.h"
 #include "trackers/WindowFocusTracker.h"
 
 namespace glimmora {
@@ -42,9 +43,14 @@ OverlayRenderer::~OverlayRenderer() {
     }
 }
 
-void OverlayRenderer::startTrackers(MouseTracker* mouse, WindowFocusTracker* window) {
+void OverlayRenderer::startTrackers(MouseTracker* mouse, WindowFocusTracker* window,
+                                    TextCursorTracker* caret) {
     mouseTracker_ = mouse;
     windowTracker_ = window;
+    caretTracker_ = caret;
+    if (caret != nullptr) {
+        caret->startTracking();
+    }
     if (mouse != nullptr) {
         mouse->startTracking();
         // The tracker lives longer than the renderer, which removes this callback on its way
@@ -185,6 +191,10 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     readings_.now = clock_();
     if (mouseTracker_ != nullptr) {
         readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
+    }
+    if (caretTracker_ != nullptr) {
+        readings_.caret = {caretTracker_->normalizedX(), caretTracker_->normalizedY(),
+                           caretTracker_->hasCursorPosition(), caretTracker_->normalizedHeight()};
     }
     if (windowTracker_ != nullptr) {
         const Rect bounds = windowTracker_->activeWindowBounds();

@@ -16,6 +16,7 @@ namespace glimmora {
 class AppState;
 class GlPipeline;
 class MouseTracker;
+class TextCursorTracker;
 class WindowFocusTracker;
 class PictureTextures;
 class ScenePictureCompositor;
@@ -72,11 +73,13 @@ public:
     /// The click callback: shows an explosion at the normalised position, born now.
     void showExplosion(float x, float y);
 
-    /// Starts the pointer and window trackers the frames follow (either may be null), and
-    /// installs the click callback. From then on every frame reads their published positions.
-    /// The renderer stops them and removes its callback when it is destroyed, so both must
-    /// outlive it. Call once.
-    void startTrackers(MouseTracker* mouse, WindowFocusTracker* window);
+    /// Starts the pointer, window and text caret trackers the frames follow (any may be null),
+    /// and installs the click callback. From then on every frame reads their published
+    /// positions. The renderer stops the pointer and window trackers and removes its callback
+    /// when it is destroyed (the caret tracker keeps running), so all must outlive it. Call
+    /// once.
+    void startTrackers(MouseTracker* mouse, WindowFocusTracker* window,
+                       TextCursorTracker* caret = nullptr);
 
     /// The GPU pictures, for tests and diagnostics.
     const PictureTextures* textures() const { return textures_.get(); }
@@ -97,6 +100,7 @@ private:
     FrameInputs readings_;
     MouseTracker* mouseTracker_ = nullptr;
     WindowFocusTracker* windowTracker_ = nullptr;
+    TextCursorTracker* caretTracker_ = nullptr;
     RendererState state_;
     std::unique_ptr<GlPipeline> pipeline_;
     std::unique_ptr<PictureTextures> textures_;

@@ -23,6 +23,7 @@ GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& opti
     if (!options.leakSuppressions.empty()) {
         environment.emplace_back("LSAN_OPTIONS", "suppressions=" + options.leakSuppressions);
     }
+    environment.insert(environment.end(), options.environment.begin(), options.environment.end());
     process_ = std::make_unique<ChildProcess>(std::vector<std::string>{options.executable},
                                               environment, logPath_);
 }

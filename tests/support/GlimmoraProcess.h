@@ -20,6 +20,8 @@ public:
         std::string settings;
         /// LeakSanitizer suppressions for sanitizer builds; empty for none.
         std::string leakSuppressions;
+        /// More variables for the program (a session bus, say); these win over the above.
+        ChildProcess::Environment environment = {};
     };
 
     GlimmoraProcess(const XvfbSession& session, const Options& options);

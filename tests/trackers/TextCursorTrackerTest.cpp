@@ -1,0 +1,167 @@
+#include "trackers/TextCursorTracker.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/SystemLog.h"
+#include "settings/AppState.h"
+#include "settings/MemoryUserDefaults.h"
+#include "support/FakeCaretSource.h"
+#include "support/LogCapture.h"
+#include "support/ManualRepeatingTimer.h"
+
+namespace glimmora {
+namespace {
+
+constexpr Rect kMonitor{0, 0, 1440, 900};
+
+class TextCursorTrackerTest : public testing::Test {
+protected:
+    TextCursorTrackerTest() {
+        setSystemLogSink([this](std::string_view line) { systemLines.emplace_back(line); });
+    }
+    ~TextCursorTrackerTest() override { setSystemLogSink({}); }
+
+    /// Starts tracking with a trusted answer, then forgets the start-up lines.
+    void startTrusted() {
+        tracker.startTracking();
+        source.answerStart(true);
+        log.clear();
+        systemLines.clear();
+    }
+    void pollWith(std::optional<Rect> caret, std::string application = "gedit") {
+        source.reading =
+            caret ? std::optional(CaretReading{*caret, std::move(application)}) : std::nullopt;
+        timer->fire();
+    }
+
+    MemoryUserDefaults defaults;
+    AppState state{defaults};
+    test::FakeCaretSource source;
+    std::optional<Rect> monitor = kMonitor;
+    ManualRepeatingTimer* timer = new ManualRepeatingTimer;
+    TextCursorTracker tracker{state, source, [this] { return monitor; },
+                              std::unique_ptr<RepeatingTimer>(timer)};
+    test::LogCapture log;
+    std::vector<std::string> systemLines;
+};
+
+struct Placement {
+    const char* what;
+    Rect monitor;
+    Rect caret;
+    Point centre;
+    float x;
+    float y;
+};
+
+void PrintTo(const Placement& placement, std::ostream* out) {
+    *out << placement.what;
+}
+
+class TextCursorTrackerPlacement : public TextCursorTrackerTest,
+                                   public testing::WithParamInterface<Placement> {};
+
+TEST_P(TextCursorTrackerPlacement, PublishesTheCentreAsClampedFractionsOfTheMonitor) {
+    const Placement& p = GetParam();
+    monitor = p.monitor;
+    startTrusted();
+    pollWith(p.caret);
+    EXPECT_TRUE(tracker.hasCursorPosition());
+    EXPECT_EQ(tracker.cursorPosition(), p.centre);
+    EXPECT_NEAR(tracker.normalizedX(), p.x, 1e-4);
+    EXPECT_NEAR(tracker.normalizedY(), p.y, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextCursorTrackerPlacement,
+    testing::Values(
+        Placement{"a 2 x 16 caret", kMonitor, {100, 200, 2, 16}, {101, 208}, 0.0701f, 0.2311f},
+        Placement{
+            "on a display to the right", kMonitor, {2000, 450, 2, 16}, {2001, 458}, 1, 0.5089f},
+        Placement{"on a display above", kMonitor, {720, -300, 2, 16}, {721, -292}, 0.5007f, 0},
+        Placement{"a primary monitor right of another",
+                  {1440, 0, 1440, 900},
+                  {1800, 442, 0, 16},
+                  {1800, 450},
+                  0.25f,
+                  0.5f},
+        // 0 / 0 is not a number, which ends as 1.
+        Placement{"a monitor without width", {0, 0, 0, 900}, {-1, 442, 2, 16}, {0, 450}, 1, 0.5f}),
+    [](const testing::TestParamInfo<Placement>& info) {
+        std::string name = info.param.what;
+        std::erase_if(name, [](char c) { return c == ' ' || c == '-'; });
+        return name;
+    });
+
+TEST_F(TextCursorTrackerTest, AFailedPollDropsOnlyTheFlag) {
+    startTrusted();
+    pollWith(Rect{100, 200, 2, 16});
+    EXPECT_NEAR(tracker.normalizedHeight(), 16.0 / 900, 1e-6);
+    pollWith(std::nullopt);
+    EXPECT_FALSE(tracker.hasCursorPosition());
+    EXPECT_EQ(tracker.cursorPosition(), (Point{101, 208}));
+    EXPECT_NEAR(tracker.normalizedY(), 0.2311, 1e-4);
+    // Without a monitor nothing is touched at all, not even the flag.
+    pollWith(Rect{100, 200, 2, 16});
+    monitor.reset();
+    pollWith(std::nullopt);
+    EXPECT_TRUE(tracker.hasCursorPosition());
+}
+
+TEST_F(TextCursorTrackerTest, StartsOneTimerOnceTheSourceHasAnswered) {
+    tracker.startTracking();
+    tracker.startTracking();
+    EXPECT_EQ(source.startCount, 1);
+    EXPECT_FALSE(timer->isActive());
+    source.answerStart(false);
+    EXPECT_EQ(timer->startCount(), 1);
+    EXPECT_EQ(timer->interval(), std::chrono::milliseconds(50));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"TextCursorTracker: Starting, accessibility trusted: NO",
+                                        "TextCursorTracker: Timer started"}));
+    EXPECT_EQ(
+        systemLines,
+        (std::vector<std::string>{"TextCursorTracker: Starting, accessibility trusted: false"}));
+
+    tracker.stopTracking();
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(source.stopCount, 1);
+    EXPECT_EQ(log.lines().back(), "TextCursorTracker: Stopped");
+    // An answer to a start that was stopped before it came starts nothing.
+    tracker.startTracking();
+    tracker.stopTracking();
+    source.answerStart(true);
+    EXPECT_EQ(timer->startCount(), 1);
+}
+
+TEST_F(TextCursorTrackerTest, LogsOnReacquisitionAndEveryHundredthSuccess) {
+    startTrusted();
+    for (int poll = 1; poll <= 250; ++poll) {
+        // Successes 1 to 149, one failure, then successes 150 to 249.
+        pollWith(poll == 150 ? std::nullopt : std::optional(Rect{100, 200, 2, 16}), "");
+    }
+    // Success 1 (found), 100, 150 (found again) and 200.
+    EXPECT_EQ(log.count("TextCursorTracker: Cursor at normalizedY=0.231"), 4);
+    EXPECT_EQ(log.lines().size(), 4u);
+    ASSERT_EQ(systemLines.size(), 4u);
+    EXPECT_EQ(systemLines[0], "TextCursorTracker: Cursor at Y=0.231 in unknown");
+}
+
+TEST_F(TextCursorTrackerTest, WantsAccessibilityWhileEitherFeatureFollowsTheCaret) {
+    tracker.startTracking();
+    state.focusFollowsCursor = false;
+    state.rulerFollowsCursor = false;
+    state.focusFollowsCursor = true;
+    tracker.stopTracking();
+    state.focusFollowsCursor = false;  // no longer followed once stopped
+    EXPECT_EQ(source.wishes, (std::vector<bool>{true, true, true, false, true}));
+}
+
+}  // namespace
+}  // namespace glimmora
