@@ -122,10 +122,16 @@ QIcon MenuBarManager::statusIcon() {
 }
 
 void MenuBarManager::rebuildMenu() {
-    const std::vector<MenuItem> items =
-        buildMenu(settings_, MenuContext{.startsAtLogin = autostart_.isEnabled()});
+    const std::vector<MenuItem> items = currentMenu();
     fill(trayMenu_, items);
-    fill(popupMenu_, items);
+    // The menu at the pointer is filled when it opens; only an open one follows the changes.
+    if (popupMenu_.isVisible()) {
+        fill(popupMenu_, items);
+    }
+}
+
+std::vector<MenuItem> MenuBarManager::currentMenu() const {
+    return buildMenu(settings_, MenuContext{.startsAtLogin = autostart_.isEnabled()});
 }
 
 void MenuBarManager::fill(QMenu& menu, const std::vector<MenuItem>& items) {
@@ -184,6 +190,7 @@ bool MenuBarManager::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MenuBarManager::popUpAtPointer() {
+    fill(popupMenu_, currentMenu());
     popupMenu_.popup(QCursor::pos());
 }
 

@@ -68,8 +68,9 @@ private:
     void setupStatusItem();
     void lookForTrayHost();
     void createTrayIcon();
-    /// Fills both menus from the current settings.
+    /// Fills the tray's menu (and the one at the pointer while it is open) afresh.
     void rebuildMenu();
+    std::vector<MenuItem> currentMenu() const;
     void fill(QMenu& menu, const std::vector<MenuItem>& items);
     /// Runs an item's action from the event loop, after the menu has finished with the click.
     void choose(const MenuItem& item);
