@@ -161,8 +161,8 @@ protected:
             [&] {
                 const auto window = x->findTopLevel(
                     static_cast<std::uint32_t>(glimmora->process().pid()), "Glimmora");
-                return (window && x->isOverrideRedirect(*window)) ||
-                       !glimmora->process().isRunning();
+                overlay = window && x->isOverrideRedirect(*window) ? *window : XCB_NONE;
+                return overlay != XCB_NONE || !glimmora->process().isRunning();
             },
             kStartTimeout));
         ASSERT_TRUE(glimmora->process().isRunning()) << "glimmora exited early";
@@ -203,13 +203,14 @@ protected:
             kChangeTimeout, {}, 50ms);
     }
 
-    /// A viewable menu window of the program: an override-redirect top-level smaller than the
-    /// overlay.
+    /// A menu window of the program shows: an override-redirect top-level smaller than the
+    /// overlay, and above it (the overlay never shows the program's own windows).
     bool menuIsOpen() {
         const auto pid = static_cast<std::uint32_t>(glimmora->process().pid());
         for (xcb_window_t window : x->stack()) {
             if (x->cardinal(window, "_NET_WM_PID") == pid && x->isViewable(window) &&
-                x->isOverrideRedirect(window) && x->rootGeometry(window).width < kScreenWidth) {
+                x->isOverrideRedirect(window) && x->rootGeometry(window).width < kScreenWidth &&
+                x->isAbove(window, overlay)) {
                 return true;
             }
         }
@@ -306,6 +307,7 @@ protected:
     std::unique_ptr<test::ChildProcess> trayHost;
     std::unique_ptr<test::GlimmoraProcess> glimmora;
     test::ChildProcess::Environment environment;
+    xcb_window_t overlay = XCB_NONE;
     std::pair<QString, QString> menu;  // the exported menu's service and path
     Rgb seen;                          // what the probe showed last
 };
