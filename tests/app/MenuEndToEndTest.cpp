@@ -354,6 +354,10 @@ TEST_F(MenuEndToEndTest, WithoutTrayTheCommandLineReachesEverything) {
 
     EXPECT_EQ(command({"--menu"}), 0);
     EXPECT_TRUE(test::waitUntil([&] { return menuIsOpen(); }, kChangeTimeout));
+    // Another program's window appears: the overlay goes back on top of it, not of the menu.
+    x->map(x->createWindow({300, 40, 100, 30}, true));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(menuIsOpen());
 
     EXPECT_EQ(command({"--set", "screenBrightness=dark"}), 2);
     EXPECT_EQ(command({"--set", "screenBrightness=-0.8"}), 0);
