@@ -124,8 +124,16 @@ TEST_F(X11StackingKeeperTest, WindowRaisedLaterEndsBelowTheKeptWindows) {
 }
 
 TEST_F(X11StackingKeeperTest, NormalLevelWindowsAreNotKeptAbove) {
+    // Stepping down puts them under what they covered: a window manager stacks a new alert
+    // among its own windows only, never above an override-redirect window.
+    const xcb_window_t covered = x->createWindow({100, 100, 100, 100});
+    x->map(covered);
+    ASSERT_TRUE(eventually([&] { return keptOnTop() && x->isAbove(overlay, covered); }));
     keeper->setLevel(overlay, WindowLevel::normal);
     keeper->setLevel(gaze, WindowLevel::normal);
+    x->sync();
+    EXPECT_TRUE(x->isAbove(covered, overlay));
+    EXPECT_TRUE(x->isAbove(covered, gaze));
     const xcb_window_t alert = x->createWindow({200, 200, 200, 100});
     x->map(alert);
     // Once a later window's mapping has been handled, the alert is still on top.
