@@ -12,12 +12,15 @@
 
 #include "app/AppDelegate.h"
 #include "app/OverlayWindowController.h"
+#include "app/ControlService.h"
+#include "app/WindowManager.h"
 #include "capture/CaptureStream.h"
 #include "core/Log.h"
 #include "core/MonotonicClock.h"
 #include "core/QtRepeatingTimer.h"
 #include "core/QtScheduler.h"
 #include "platform/atspi/AtspiCaretSource.h"
+#include "menu/MenuBarManager.h"
 #include "platform/x11/capture/GlxSceneCompositor.h"
 #include "platform/x11/capture/X11CaptureService.h"
 #include "platform/x11/connection/X11Display.h"
@@ -31,6 +34,7 @@
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"
+#include "settings/ProfileScheduler.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/QuitKeys.h"
 #include "trackers/TextCursorTracker.h"
@@ -281,7 +285,17 @@ bool GlimmoraApp::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void GlimmoraApp::setupApp() {
-    // MENU SLOT: create the status-bar MenuBarManager here and store it in menuBarManager_.
+    menuBarManager_ = std::make_shared<MenuBarManager>(appState_, WindowManager::shared(),
+                                                       ProfileScheduler::shared());
+    controlService_ = std::make_unique<ControlService>(
+        appState_, menuBarManager_->actions(), [this] { menuBarManager_->popUpAtPointer(); });
+    controlService_->publish();
+    // The menu's windows stand above the overlay while they are open.
+    connect(menuBarManager_.get(), &MenuBarManager::menuWindowShown, this, [this](quint32 window) {
+        stackingKeeper_->setLevel(window, WindowLevel::aboveOverlay);
+    });
+    connect(menuBarManager_.get(), &MenuBarManager::menuWindowHidden, this,
+            [this](quint32 window) { stackingKeeper_->forget(window); });
     QTimer::singleShot(kConfigureDelayMilliseconds, Qt::PreciseTimer, this,
                        [this] { overlayWindow_->configure(); });
 }

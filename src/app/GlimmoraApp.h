@@ -15,6 +15,7 @@ class AppDelegate;
 class AppState;
 class AtspiCaretSource;
 class CaptureStream;
+class ControlService;
 class QtScheduler;
 class X11CaptureService;
 class MenuBarManager;
@@ -81,9 +82,10 @@ private:
 
     std::unique_ptr<AppDelegate> appDelegate_;
     AppState& appState_;
-    /// MENU SLOT: empty until setupApp(); the status-bar menu manager is stored here once it
-    /// exists.
+    /// The status-bar menu: empty until setupApp() creates it.
     std::shared_ptr<MenuBarManager> menuBarManager_;
+    /// The control interface on the session bus, published with the menu it drives.
+    std::unique_ptr<ControlService> controlService_;
 
     std::unique_ptr<X11QuitHotKey> quitHotKey_;
     std::unique_ptr<X11LocalQuitKeyMonitor> localQuitKeys_;

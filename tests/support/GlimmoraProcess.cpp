@@ -9,10 +9,13 @@
 namespace glimmora::test {
 
 GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& options)
-    : logPath_(session.directory() + "/glimmora.log") {
+    : logPath_(session.directory() + "/glimmora.log"),
+      settingsPath_(session.directory() + "/config/glimmora/glimmora.conf") {
     const std::string config = session.directory() + "/config";
     std::filesystem::create_directories(config + "/glimmora");
-    std::ofstream(config + "/glimmora/glimmora.conf") << "[General]\n" << options.settings;
+    if (options.writesSettings) {
+        std::ofstream(settingsPath_) << "[General]\n" << options.settings;
+    }
     // Qt wants a private runtime folder and complains about any other.
     const std::string runtime = session.directory() + "/runtime";
     std::filesystem::create_directories(runtime);
@@ -24,8 +27,16 @@ GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& opti
         environment.emplace_back("LSAN_OPTIONS", "suppressions=" + options.leakSuppressions);
     }
     environment.insert(environment.end(), options.environment.begin(), options.environment.end());
-    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{options.executable},
-                                              environment, logPath_);
+    std::vector<std::string> argv{options.executable};
+    argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
+    process_ = std::make_unique<ChildProcess>(argv, environment, logPath_);
+}
+
+std::string GlimmoraProcess::settingsText() const {
+    std::ifstream in(settingsPath_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::string GlimmoraProcess::output() const {

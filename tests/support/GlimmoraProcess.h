@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/ChildProcess.h"
 #include "support/XvfbSession.h"
@@ -20,13 +21,21 @@ public:
         std::string settings;
         /// LeakSanitizer suppressions for sanitizer builds; empty for none.
         std::string leakSuppressions;
-        /// More variables for the program (a session bus, say); these win over the above.
-        ChildProcess::Environment environment = {};
+        /// Added to the program's environment (a session bus address, say), over the above.
+        ChildProcess::Environment environment{};
+        /// The program's arguments.
+        std::vector<std::string> arguments{};
+        /// False: leave the settings file as an earlier process of this session left it.
+        bool writesSettings = true;
     };
 
     GlimmoraProcess(const XvfbSession& session, const Options& options);
 
     ChildProcess& process() { return *process_; }
+    /// The settings file the program reads and saves.
+    const std::string& settingsPath() const { return settingsPath_; }
+    /// The settings file as it is now.
+    std::string settingsText() const;
     /// Everything the program printed so far.
     std::string output() const;
     /// How often `text` occurs in the output so far.
@@ -34,6 +43,7 @@ public:
 
 private:
     std::string logPath_;
+    std::string settingsPath_;
     std::unique_ptr<ChildProcess> process_;
 };
 

@@ -21,10 +21,19 @@ X11StackingKeeper::X11StackingKeeper(xcb_connection_t* connection) : connection_
 void X11StackingKeeper::setLevel(std::uint32_t window, int level) {
     const auto it = std::find_if(entries_.begin(), entries_.end(),
                                  [window](const Entry& e) { return e.window == window; });
+    const bool wasKept =
+        it != entries_.end() && stackingClassForLevel(it->level) != StackingClass::normal;
     if (it == entries_.end()) {
         entries_.push_back({window, level});
     } else {
         it->level = level;
+    }
+    // A window stepping down goes to the bottom, under what it covered: the modal alert it steps
+    // down for is stacked by the window manager among managed windows only, which would leave
+    // it under an override-redirect window that merely stopped being raised.
+    if (wasKept && stackingClassForLevel(level) == StackingClass::normal && connection_) {
+        const std::uint32_t below = XCB_STACK_MODE_BELOW;
+        xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &below);
     }
     // Every kept window, not only this one: raising the overlay alone would cover the gaze
     // window above it.

@@ -12,7 +12,7 @@ namespace glimmora {
 
 /// How a window level stacks on X11, which has no levels of its own.
 enum class StackingClass {
-    normal,        ///< left where it is among the other windows
+    normal,        ///< not kept: left among the other windows (at the bottom after being kept)
     aboveAll,      ///< kept above every other top-level window
     aboveOverlay,  ///< kept above the aboveAll windows too
 };
@@ -37,7 +37,8 @@ public:
     /// are ordered after Qt's mapping of the same window.
     explicit X11StackingKeeper(xcb_connection_t* connection);
 
-    /// Registers `window` at `level` (or moves it there) and restacks every kept window now.
+    /// Registers `window` at `level` (or moves it there) and restacks every kept window now. A
+    /// kept window moved to a normal level goes to the bottom of the stack.
     void setLevel(std::uint32_t window, int level);
     /// Stops keeping `window` (destroyed or recreated).
     void forget(std::uint32_t window);

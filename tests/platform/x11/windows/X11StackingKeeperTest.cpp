@@ -92,8 +92,16 @@ TEST_F(X11StackingKeeperTest, WindowsMappedOrRaisedLaterEndBelowTheKeptOnes) {
 }
 
 TEST_F(X11StackingKeeperTest, NormalLevelWindowsAreNotKeptAbove) {
+    // Stepping down puts them under what they covered: a window manager stacks a new alert
+    // among its own windows only, never above an override-redirect window.
+    const xcb_window_t covered = x.createWindow({100, 100, 100, 100});
+    x.map(covered);
+    settle();
+    ASSERT_TRUE(x.isAbove(overlay, covered));
     keeper.setLevel(overlay, WindowLevel::normal);
     keeper.setLevel(gaze, WindowLevel::normal);
+    x.sync();
+    EXPECT_TRUE(x.isAbove(covered, overlay) && x.isAbove(covered, gaze));
     const xcb_window_t alert = x.createWindow({200, 200, 200, 100});
     x.map(alert);
     settle();

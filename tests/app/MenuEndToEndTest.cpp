@@ -1,0 +1,409 @@
+// The menu and the control interface of the running program, each reached the way a user's
+// desktop reaches it: through a panel that hosts StatusNotifierItems (the menu read and clicked
+// over com.canonical.dbusmenu), through an XEmbed tray (right click, keyboard), and with no tray
+// at all (the command line). One case per path; what the menu does is tested in tests/menu.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <xcb/xcb.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "support/ChildProcess.h"
+#include "support/GlimmoraProcess.h"
+#include "support/SessionBus.h"
+#include "support/TestApplication.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
+
+namespace glimmora {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Rgb;
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+constexpr Rgb kWallpaper{40, 160, 220};
+// Bare wallpaper, away from the panels at the top and bottom and from the menus.
+constexpr int kProbeX = 20;
+constexpr int kProbeY = kScreenHeight / 2;
+// Launch on a loaded machine with a software renderer; a change reaching the screen.
+constexpr auto kStartTimeout = 30s;
+constexpr auto kChangeTimeout = 20s;
+
+/// The wallpaper as the dimmer shows it: each channel scaled by 1 + brightness.
+Rgb dimmed(float brightness) {
+    const auto scale = [brightness](int c) {
+        return static_cast<int>(c * (1 + brightness) + 0.5f);
+    };
+    return {scale(kWallpaper.red), scale(kWallpaper.green), scale(kWallpaper.blue)};
+}
+
+/// One node of a com.canonical.dbusmenu layout.
+struct DbusMenuNode {
+    int id = 0;
+    QVariantMap properties;
+    std::vector<DbusMenuNode> children;
+
+    /// The node reached by following labels from here, or null.
+    const DbusMenuNode* find(std::initializer_list<const char*> labels) const {
+        const DbusMenuNode* node = this;
+        for (const char* label : labels) {
+            const auto it = std::find_if(
+                node->children.begin(), node->children.end(), [label](const DbusMenuNode& c) {
+                    return c.properties.value(QStringLiteral("label")).toString() ==
+                           QString::fromUtf8(label);
+                });
+            if (it == node->children.end()) {
+                return nullptr;
+            }
+            node = &*it;
+        }
+        return node;
+    }
+    bool isTicked() const { return properties.value(QStringLiteral("toggle-state")).toInt() == 1; }
+};
+
+DbusMenuNode readNode(const QDBusArgument& argument) {
+    DbusMenuNode node;
+    argument.beginStructure();
+    argument >> node.id >> node.properties;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        node.children.push_back(readNode(qvariant_cast<QDBusArgument>(child.variant())));
+    }
+    argument.endArray();
+    argument.endStructure();
+    return node;
+}
+
+class MenuEndToEndTest : public testing::Test {
+protected:
+    enum class Tray { none, statusNotifier, xembed };
+
+    void TearDown() override {
+        if (HasFailure() && glimmora) {
+            std::cout << "glimmora's output:\n" << glimmora->output() << std::endl;
+        }
+        glimmora.reset();
+        trayHost.reset();
+    }
+
+    /// A desktop with `tray` and, unless `withBus` is false, a private session bus.
+    void startDesktop(Tray tray, bool withBus = true) {
+        test::testApplication();
+        session = std::make_unique<test::XvfbSession>(
+            test::XvfbSession::Options{.width = kScreenWidth, .height = kScreenHeight});
+        ASSERT_TRUE(session->isReady()) << session->failure();
+        x = std::make_unique<test::X11TestDisplay>(session->display());
+        x->setWallpaper(kWallpaper);
+        const std::string directory = session->directory();
+        const std::string runtime = directory + "/runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        environment = {{"DISPLAY", session->display()},
+                       {"XDG_CONFIG_HOME", directory + "/config"},
+                       {"XDG_DATA_HOME", directory + "/data"},
+                       {"XDG_RUNTIME_DIR", runtime}};
+        if (!withBus) {
+            environment.emplace_back("DBUS_SESSION_BUS_ADDRESS",
+                                     "unix:path=" + directory + "/none");
+            return;
+        }
+        sessionBus = std::make_unique<test::SessionBus>(directory, environment);
+        ASSERT_FALSE(sessionBus->address().empty()) << "dbus-daemon did not start";
+        environment.emplace_back("DBUS_SESSION_BUS_ADDRESS", sessionBus->address());
+        bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
+            QString::fromStdString(sessionBus->address()), QString::fromStdString(directory)));
+        if (tray == Tray::statusNotifier) {
+            startPanel();
+        } else if (tray == Tray::xembed) {
+            // Whether it takes the tray before or after Glimmora starts, the icon must come.
+            trayHost = std::make_unique<test::ChildProcess>(
+                std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
+                                         "--widthtype", "request", "--height", "24"},
+                environment, directory + "/trayer.log");
+        }
+    }
+
+    /// xfce4-panel with nothing but its tray, from a configuration of its own (so it shows no
+    /// first-run dialog).
+    void startPanel() {
+        const std::string xml = session->directory() + "/config/xfce4/xfconf/xfce-perchannel-xml";
+        std::filesystem::create_directories(xml);
+        std::filesystem::copy_file(XFCE4_PANEL_CONFIG, xml + "/xfce4-panel.xml");
+        trayHost =
+            std::make_unique<test::ChildProcess>(std::vector<std::string>{"xfce4-panel"},
+                                                 environment, session->directory() + "/panel.log");
+        ASSERT_TRUE(test::waitUntil(
+            [&] { return watcherProperty("IsStatusNotifierHostRegistered").toBool(); },
+            kStartTimeout))
+            << "xfce4-panel registered no StatusNotifierItem host";
+    }
+
+    /// Starts the program with `settings` and waits for its overlay.
+    void launch(const std::string& settings) {
+        // Without isOverlayEnabled the file counts as never saved and every default applies.
+        glimmora = startGlimmora("isOverlayEnabled=true\n" + settings, true);
+        ASSERT_TRUE(test::waitUntil(
+            [&] {
+                const auto window = x->findTopLevel(
+                    static_cast<std::uint32_t>(glimmora->process().pid()), "Glimmora");
+                overlay = window && x->isOverrideRedirect(*window) ? *window : XCB_NONE;
+                return overlay != XCB_NONE || !glimmora->process().isRunning();
+            },
+            kStartTimeout));
+        ASSERT_TRUE(glimmora->process().isRunning()) << "glimmora exited early";
+    }
+
+    std::unique_ptr<test::GlimmoraProcess> startGlimmora(const std::string& settings,
+                                                         bool writesSettings) {
+        return std::make_unique<test::GlimmoraProcess>(
+            *session, test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
+                                                     .settings = settings,
+                                                     .leakSuppressions = GLIMMORA_LSAN_SUPPRESSIONS,
+                                                     .environment = environment,
+                                                     .writesSettings = writesSettings});
+    }
+
+    /// Runs `glimmora ARGUMENTS...` to its end; its exit status (-1 if it did not end).
+    int command(const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv{GLIMMORA_PATH};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        test::ChildProcess process(argv, environment, session->directory() + "/commands.log");
+        const std::optional<int> status = process.waitForExit(kChangeTimeout);
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    }
+
+    /// Whether the probe shows `colour` within the change timeout; what it showed is kept.
+    bool screenShows(Rgb colour) {
+        return test::waitUntil(
+            [&] {
+                seen = x->screenShot().at(kProbeX, kProbeY);
+                return test::isNear(seen, colour, 3);
+            },
+            kChangeTimeout, {}, 100ms);
+    }
+
+    bool fileSays(const std::string& line) {
+        return test::waitUntil(
+            [&] { return glimmora->settingsText().find("\n" + line + "\n") != std::string::npos; },
+            kChangeTimeout, {}, 50ms);
+    }
+
+    /// A menu window of the program shows: an override-redirect top-level smaller than the
+    /// overlay, and above it (the overlay never shows the program's own windows).
+    bool menuIsOpen() {
+        const auto pid = static_cast<std::uint32_t>(glimmora->process().pid());
+        for (xcb_window_t window : x->stack()) {
+            if (x->cardinal(window, "_NET_WM_PID") == pid && x->isViewable(window) &&
+                x->isOverrideRedirect(window) && x->rootGeometry(window).width < kScreenWidth &&
+                x->isAbove(window, overlay)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    /// The root position of the tray icon window of process `pid`, found anywhere in the tree.
+    std::optional<std::pair<int, int>> trayIcon(int pid, xcb_window_t parent = XCB_NONE) {
+        xcb_connection_t* c = x->connection();
+        xcb_query_tree_reply_t* tree =
+            xcb_query_tree_reply(c, xcb_query_tree(c, parent ? parent : x->root()), nullptr);
+        std::optional<std::pair<int, int>> found;
+        for (int i = 0; tree && !found && i < xcb_query_tree_children_length(tree); ++i) {
+            const xcb_window_t child = xcb_query_tree_children(tree)[i];
+            const test::RootRect rect = x->rootGeometry(child);
+            if (pid > 0 && x->cardinal(child, "_NET_WM_PID") == std::uint32_t(pid) &&
+                parent != XCB_NONE && x->isViewable(child) && rect.width <= 64) {
+                found = std::pair(rect.x + rect.width / 2, rect.y + rect.height / 2);
+            } else {
+                found = trayIcon(pid, child);
+            }
+        }
+        std::free(tree);
+        return found;
+    }
+
+    /// A D-Bus property's value, read the way the panel reads it; invalid when there is none.
+    QVariant property(const QString& service, const QString& path, const char* interface,
+                      const char* name) {
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get");
+        get << QString::fromLatin1(interface) << QString::fromLatin1(name);
+        const QDBusMessage reply = bus->call(get, QDBus::Block, 1000);
+        return reply.arguments().isEmpty()
+                   ? QVariant()
+                   : reply.arguments().first().value<QDBusVariant>().variant();
+    }
+
+    QVariant watcherProperty(const char* name) {
+        return property("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                        "org.kde.StatusNotifierWatcher", name);
+    }
+
+    /// The program's status item's menu as its host reads it; re-read before every click, as
+    /// item ids change with each rebuild. Empty until the item is registered.
+    std::optional<DbusMenuNode> exportedMenu() {
+        const QStringList items = watcherProperty("RegisteredStatusNotifierItems").toStringList();
+        if (items.size() != 1) {
+            return std::nullopt;
+        }
+        const QString service = items.first().section('/', 0, 0);
+        const QString path = '/' + items.first().section('/', 1);
+        menu = {service, property(service, path, "org.kde.StatusNotifierItem", "Menu")
+                             .value<QDBusObjectPath>()
+                             .path()};
+        QDBusMessage layout = QDBusMessage::createMethodCall(menu.first, menu.second,
+                                                             "com.canonical.dbusmenu", "GetLayout");
+        layout << 0 << -1 << QStringList();
+        const QDBusMessage reply = bus->call(layout, QDBus::Block, 1000);
+        if (menu.second.isEmpty() || reply.arguments().size() != 2) {
+            return std::nullopt;
+        }
+        return readNode(reply.arguments().at(1).value<QDBusArgument>());
+    }
+
+    /// Clicks the item at `labels` the way a panel does; false when it is not in the menu.
+    bool click(std::initializer_list<const char*> labels) {
+        const std::optional<DbusMenuNode> root = exportedMenu();
+        const DbusMenuNode* item = root ? root->find(labels) : nullptr;
+        if (item == nullptr) {
+            return false;
+        }
+        QDBusMessage event = QDBusMessage::createMethodCall(menu.first, menu.second,
+                                                            "com.canonical.dbusmenu", "Event");
+        event << item->id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
+              << 0u;
+        return bus->call(event, QDBus::Block, 1000).type() == QDBusMessage::ReplyMessage;
+    }
+
+    bool isTicked(std::initializer_list<const char*> labels) {
+        return test::waitUntil(
+            [&] {
+                const std::optional<DbusMenuNode> root = exportedMenu();
+                const DbusMenuNode* item = root ? root->find(labels) : nullptr;
+                return item && item->isTicked();
+            },
+            kChangeTimeout, {}, 50ms);
+    }
+
+    std::unique_ptr<test::XvfbSession> session;
+    std::unique_ptr<test::X11TestDisplay> x;
+    std::unique_ptr<test::SessionBus> sessionBus;
+    std::unique_ptr<QDBusConnection> bus;
+    std::unique_ptr<test::ChildProcess> trayHost;
+    std::unique_ptr<test::GlimmoraProcess> glimmora;
+    test::ChildProcess::Environment environment;
+    xcb_window_t overlay = XCB_NONE;
+    std::pair<QString, QString> menu;  // the exported menu's service and path
+    Rgb seen;                          // what the probe showed last
+};
+
+TEST_F(MenuEndToEndTest, StatusNotifierHostClicksChangeTicksFileAndScreen) {
+    startDesktop(Tray::statusNotifier);
+    launch("isScreenDimmerEnabled=false\nscreenBrightness=-0.5\n");
+    ASSERT_TRUE(test::waitUntil([&] { return exportedMenu().has_value(); }, kStartTimeout))
+        << "no status item with a menu was registered";
+    ASSERT_TRUE(screenShows(kWallpaper)) << seen;
+
+    ASSERT_TRUE(click({"🌙 Screen Dimmer", "Enable Screen Dimmer"}));
+    EXPECT_TRUE(isTicked({"🌙 Screen Dimmer", "Enable Screen Dimmer"}));
+    EXPECT_TRUE(fileSays("isScreenDimmerEnabled=true"));
+    EXPECT_TRUE(screenShows(dimmed(-0.5f))) << seen;
+
+    ASSERT_TRUE(click({"🌙 Screen Dimmer", "Extra Dark (-80%)"}));
+    EXPECT_TRUE(isTicked({"🌙 Screen Dimmer", "Extra Dark (-80%)"}));
+    EXPECT_TRUE(fileSays("screenBrightness=-0.8"));
+    EXPECT_TRUE(screenShows(dimmed(-0.8f))) << seen;
+}
+
+TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboard) {
+    startDesktop(Tray::xembed);
+    launch("isScreenDimmerEnabled=false\nscreenBrightness=-0.5\n");
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return (icon = trayIcon(glimmora->process().pid())).has_value(); }, kStartTimeout))
+        << "no icon in the tray";
+    // A click can come before the icon has settled in the tray (embedding is a conversation
+    // between two programs): it is repeated until the menu opens.
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            session->run({"xdotool", "mousemove", std::to_string(icon->first),
+                          std::to_string(icon->second), "click", "3"});
+            return test::waitUntil([&] { return menuIsOpen(); }, 3s);
+        },
+        kChangeTimeout));
+    // The seventh item is "🌙 Screen Dimmer"; Right opens it on "Enable Screen Dimmer".
+    ASSERT_TRUE(session->run({"xdotool", "key", "--delay", "100", "Down", "Down", "Down", "Down",
+                              "Down", "Down", "Down", "Right", "Return"}));
+    EXPECT_TRUE(fileSays("isScreenDimmerEnabled=true"));
+    EXPECT_TRUE(screenShows(dimmed(-0.5f))) << seen;
+}
+
+TEST_F(MenuEndToEndTest, WithoutTrayTheCommandLineReachesEverything) {
+    startDesktop(Tray::none);
+    launch("isScreenDimmerEnabled=true\nscreenBrightness=0\n");
+    EXPECT_TRUE(test::waitUntil([&] { return glimmora->count("glimmora --menu") > 0; }, 5s));
+
+    EXPECT_EQ(command({"--menu"}), 0);
+    EXPECT_TRUE(test::waitUntil([&] { return menuIsOpen(); }, kChangeTimeout));
+    // Another program's window appears: the overlay goes back on top of it, not of the menu.
+    x->map(x->createWindow({300, 40, 100, 30}, true));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(menuIsOpen());
+
+    EXPECT_EQ(command({"--set", "screenBrightness=dark"}), 2);
+    EXPECT_EQ(command({"--set", "screenBrightness=-0.8"}), 0);
+    EXPECT_TRUE(screenShows(dimmed(-0.8f))) << seen;
+    EXPECT_TRUE(fileSays("screenBrightness=-0.8"));
+
+    const auto second = startGlimmora("", false);
+    EXPECT_TRUE(second->process().waitForExit(kChangeTimeout).has_value())
+        << "a second glimmora kept running";
+    EXPECT_EQ(glimmora->count("Glimmora is already running"), 1);
+
+    EXPECT_EQ(command({"--quit"}), 0);
+    EXPECT_TRUE(glimmora->process().waitForExit(kChangeTimeout).has_value());
+}
+
+double meanGrey(const test::ScreenShot& shot) {
+    double sum = 0;
+    for (const Rgb& p : shot.pixels) {
+        sum += p.red + p.green + p.blue;
+    }
+    return sum / (3.0 * 255.0 * static_cast<double>(shot.pixels.size()));
+}
+
+TEST_F(MenuEndToEndTest, WithoutSessionBusASecondInstanceStillLeavesTheScreenToTheFirst) {
+    startDesktop(Tray::none, false);
+    launch("isScreenDimmerEnabled=true\nscreenBrightness=-0.5\n");
+    ASSERT_TRUE(screenShows(dimmed(-0.5f))) << seen;
+    const double one = meanGrey(x->screenShot());
+
+    const auto second = startGlimmora("", false);
+    EXPECT_TRUE(second->process().waitForExit(kChangeTimeout).has_value())
+        << "a second glimmora kept running";
+    EXPECT_EQ(glimmora->count("Another Glimmora already shows its overlay"), 1);
+    // Two overlays feed on each other's pictures towards black within seconds.
+    for (int sample = 0; sample < 10; ++sample) {
+        std::this_thread::sleep_for(300ms);
+        EXPECT_NEAR(meanGrey(x->screenShot()), one, 0.01);
+    }
+    EXPECT_TRUE(glimmora->process().isRunning());
+}
+
+}  // namespace
+}  // namespace glimmora

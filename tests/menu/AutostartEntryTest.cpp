@@ -1,0 +1,43 @@
+#include "menu/AutostartEntry.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace glimmora {
+namespace {
+
+TEST(AutostartEntryTest, SwitchingOnWritesTheEntryAndOffRemovesIt) {
+    const QTemporaryDir config;
+    AutostartEntry entry(config.path(), QStringLiteral("/opt/glimmora/glimmora"));
+    EXPECT_FALSE(entry.isEnabled());
+    ASSERT_TRUE(entry.setEnabled(true));  // the autostart folder does not exist yet
+    EXPECT_EQ(entry.filePath(),
+              config.path() + QStringLiteral("/autostart/io.github.glimmora.Glimmora.desktop"));
+    EXPECT_TRUE(entry.isEnabled());
+    ASSERT_TRUE(entry.setEnabled(false));
+    EXPECT_FALSE(QFile::exists(entry.filePath()));
+    EXPECT_FALSE(entry.isEnabled());
+}
+
+TEST(AutostartEntryTest, ExecLineQuotesWhatTheSessionWouldExpand) {
+    const QString text = AutostartEntry::desktopFileText(QStringLiteral("/home/a b/$x\\y%z\"q"));
+    EXPECT_TRUE(text.contains(QStringLiteral(R"(Exec="/home/a b/\\$x\\\\y%%z\\"q")"
+                                             "\n")))
+        << text.toStdString();
+}
+
+TEST(AutostartEntryTest, EntrySwitchedOffByTheSessionReadsAsOff) {
+    const QTemporaryDir config;
+    AutostartEntry entry(config.path(), QStringLiteral("/opt/glimmora/glimmora"));
+    ASSERT_TRUE(entry.setEnabled(true));
+    QFile file(entry.filePath());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("Hidden=true\n");
+    file.close();
+    EXPECT_FALSE(entry.isEnabled());
+}
+
+}  // namespace
+}  // namespace glimmora

@@ -1,0 +1,134 @@
+#include "menu/MenuActions.h"
+
+#include <gtest/gtest.h>
+
+#include <QUuid>
+#include <memory>
+
+#include "app/WindowManager.h"
+#include "settings/AppState.h"
+#include "settings/MemoryUserDefaults.h"
+#include "settings/ProfileScheduler.h"
+#include "settings/SettingsByName.h"
+#include "support/FakeWindowHandle.h"
+#include "support/LogCapture.h"
+#include "support/ManualRepeatingTimer.h"
+
+namespace glimmora {
+namespace {
+
+MenuItem chosen(MenuCommand command, const QString& profileId = QString()) {
+    MenuItem item;
+    item.kind = MenuItemKind::toggle;
+    item.command = command;
+    item.profileId = profileId;
+    return item;
+}
+
+class MenuActionsTest : public testing::Test {
+protected:
+    MenuActionsTest() {
+        windows.overlayWindow = overlay;
+        hooks.showAboutBox = [this] { levelDuringAbout = overlay->level(); };
+        hooks.terminate = [this] {
+            savedBeforeTerminating = defaults.contains("isOverlayEnabled");
+        };
+        hooks.startsAtLogin = [this] { return startsAtLogin; };
+        hooks.setStartsAtLogin = [this](bool enabled) { startsAtLogin = enabled; };
+        hooks.refreshMenu = [this] { ++refreshes; };
+    }
+
+    bool isOn(const char* name) {
+        return settingText(settings, QString::fromLatin1(name)) == QStringLiteral("true");
+    }
+
+    MemoryUserDefaults defaults;
+    AppState settings{defaults};
+    WindowManager windows;
+    std::shared_ptr<test::FakeWindowHandle> overlay =
+        std::make_shared<test::FakeWindowHandle>(WindowLevel::overlay);
+    // Monday 10:30: "Work Hours" applies.
+    ProfileScheduler scheduler{settings, std::make_unique<ManualRepeatingTimer>(),
+                               [] { return QDateTime(QDate(2026, 11, 30), QTime(10, 30)); }};
+    MenuActionHooks hooks;
+    std::unique_ptr<MenuActions> actions;
+    MenuActions& act() {
+        if (!actions) {
+            actions = std::make_unique<MenuActions>(settings, windows, scheduler, hooks);
+        }
+        return *actions;
+    }
+
+    int levelDuringAbout = -1;
+    std::optional<bool> savedBeforeTerminating;
+    bool startsAtLogin = false;
+    int refreshes = 0;
+};
+
+TEST_F(MenuActionsTest, OverlaySwitchOrdersTheWindowOutAndIn) {
+    act().perform(chosen(MenuCommand::toggleOverlay));
+    EXPECT_FALSE(isOn("isOverlayEnabled"));
+    EXPECT_FALSE(overlay->isVisible());
+    act().perform(chosen(MenuCommand::toggleOverlay));
+    EXPECT_TRUE(overlay->isVisible());
+
+    windows.overlayWindow.reset();  // not configured yet: only the setting changes
+    act().perform(chosen(MenuCommand::toggleOverlay));
+    EXPECT_FALSE(isOn("isOverlayEnabled"));
+}
+
+TEST_F(MenuActionsTest, HidingFromScreenSharingTellsTheWindows) {
+    test::LogCapture log;
+    act().perform(chosen(MenuCommand::toggleHideFromScreenSharing));
+    EXPECT_TRUE(isOn("isHiddenFromScreenSharing"));
+    EXPECT_EQ(overlay->sharingType(), WindowSharingType::none);
+    EXPECT_EQ(log.count("Overlay hidden from screen sharing: true"), 1);
+}
+
+TEST_F(MenuActionsTest, ScheduledProfilesSwitchStartsAndStopsTheScheduler) {
+    test::LogCapture log;
+    act().perform(chosen(MenuCommand::toggleScheduledProfiles));
+    EXPECT_TRUE(scheduler.isScheduling());
+    EXPECT_EQ(settingText(settings, u"activeProfileName"), QStringLiteral("Work Hours"));
+    act().perform(chosen(MenuCommand::toggleScheduledProfiles));
+    EXPECT_FALSE(scheduler.isScheduling());
+    EXPECT_EQ(log.count("ProfileScheduler: Stopped scheduling"), 1);
+}
+
+TEST_F(MenuActionsTest, AboutLowersTheOverlayWhileItsBoxIsOpen) {
+    act().perform(chosen(MenuCommand::showAbout));
+    EXPECT_EQ(levelDuringAbout, WindowLevel::normal);
+    EXPECT_EQ(overlay->level(), WindowLevel::overlay);
+}
+
+TEST_F(MenuActionsTest, QuitSavesBeforeTerminatingWithNothingPending) {
+    ASSERT_FALSE(defaults.contains("isOverlayEnabled"));
+    act().perform(chosen(MenuCommand::quitApp));
+    EXPECT_EQ(savedBeforeTerminating, true);
+}
+
+TEST_F(MenuActionsTest, ProfileIdThatIsNotInTheListDoesNothing) {
+    int changes = 0;
+    const Subscription counting = settings.objectWillChange().connect([&] { ++changes; });
+    act().perform(chosen(MenuCommand::applyProfile, QUuid::createUuid().toString()));
+    act().perform(chosen(MenuCommand::applyProfile, QStringLiteral("Night Mode")));
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(MenuActionsTest, StartAtLoginFlipsAndRebuildsTheMenu) {
+    act().perform(chosen(MenuCommand::toggleStartAtLogin));
+    EXPECT_TRUE(startsAtLogin);
+    EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(MenuActionsTest, SettingsWrittenByNameGetTheSwitchesFollowUps) {
+    setSettingFromText(settings, u"isScheduledProfilesEnabled", u"true", nullptr);
+    act().settingWritten(u"isScheduledProfilesEnabled");
+    EXPECT_TRUE(scheduler.isScheduling());
+    setSettingFromText(settings, u"isOverlayEnabled", u"false", nullptr);
+    act().settingWritten(u"isOverlayEnabled");
+    EXPECT_FALSE(overlay->isVisible());
+}
+
+}  // namespace
+}  // namespace glimmora

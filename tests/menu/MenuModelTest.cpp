@@ -1,0 +1,236 @@
+#include "menu/MenuModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "app/WindowManager.h"
+#include "menu/MenuActions.h"
+#include "menu/MenuBindings.h"
+#include "settings/AppState.h"
+#include "settings/MemoryUserDefaults.h"
+#include "settings/ProfileScheduler.h"
+#include "settings/SettingsByName.h"
+#include "support/ManualRepeatingTimer.h"
+
+namespace glimmora {
+namespace {
+
+/// A level of the menu in one line: "-" a separator, "[Title]" a header, "Title>" a submenu,
+/// "✓Title" an item that can show a tick, "{Ctrl+Q}" its key; a run of one list's options reads
+/// "✓First…×N" (their labels are the option lists' own, tested there).
+std::string describe(const std::vector<MenuItem>& items) {
+    std::string line;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const MenuItem& item = items[i];
+        std::string text = item.title.toStdString();
+        if (item.kind == MenuItemKind::separator) {
+            text = "-";
+        } else if (item.kind == MenuItemKind::header) {
+            text = "[" + text + "]";
+        } else if (item.kind == MenuItemKind::submenu) {
+            text += ">";
+        } else {
+            text = (item.kind == MenuItemKind::toggle ? "✓" : "") + text +
+                   (item.keyHint.isEmpty() ? "" : "{" + item.keyHint.toStdString() + "}");
+        }
+        const bool isList =
+            optionBinding(item.command) || item.command == MenuCommand::applyProfile;
+        std::size_t run = 1;
+        while (isList && i + run < items.size() && items[i + run].command == item.command) {
+            ++run;
+        }
+        if (run > 1) {
+            text += "…×" + std::to_string(run);
+            i += run - 1;
+        }
+        line += (line.empty() ? "" : " | ") + text;
+    }
+    return line;
+}
+
+const MenuItem* find(const std::vector<MenuItem>& items, const QString& title) {
+    const auto it = std::find_if(items.begin(), items.end(),
+                                 [&](const MenuItem& item) { return item.title == title; });
+    return it == items.end() ? nullptr : &*it;
+}
+
+/// A store with the menu's actions over it.
+struct MenuUnderTest {
+    MemoryUserDefaults defaults;
+    AppState settings{defaults};
+    WindowManager windows;
+    ProfileScheduler scheduler{settings, std::make_unique<ManualRepeatingTimer>(),
+                               [] { return QDateTime(QDate(2026, 11, 30), QTime(10, 30)); }};
+    MenuActions actions{settings, windows, scheduler, {}};
+};
+
+class MenuModelTest : public testing::Test {
+protected:
+    std::vector<MenuItem> menu() { return buildMenu(m->settings, MenuContext{}); }
+
+    /// The items of a section given as "Submenu/Header": those under the header up to the next
+    /// separator ("Submenu/" for the whole submenu).
+    std::vector<MenuItem> section(const QString& path) {
+        const std::vector<MenuItem> all = menu();
+        const MenuItem* parent = find(all, path.section('/', 0, 0));
+        const QString header = path.section('/', 1, 1);
+        std::vector<MenuItem> items;
+        bool inside = header.isEmpty();
+        for (const MenuItem& item : parent ? parent->children : std::vector<MenuItem>{}) {
+            if (item.kind == MenuItemKind::header || item.kind == MenuItemKind::separator) {
+                inside = header.isEmpty() || item.title == header;
+            } else if (inside) {
+                items.push_back(item);
+            }
+        }
+        return items;
+    }
+
+    /// Writes "name=value;name=value" through the settings-by-name table.
+    void set(const char* assignments) {
+        for (const QString& a : QString::fromUtf8(assignments).split(';', Qt::SkipEmptyParts)) {
+            ASSERT_TRUE(
+                setSettingFromText(m->settings, a.section('=', 0, 0), a.section('=', 1), nullptr))
+                << a.toStdString();
+        }
+    }
+
+    /// The settings named in "name=value;..." with their current values, in the same form.
+    std::string get(const char* assignments) {
+        QStringList values;
+        for (const QString& a : QString::fromUtf8(assignments).split(';', Qt::SkipEmptyParts)) {
+            const QString name = a.section('=', 0, 0);
+            values << name + '=' + settingText(m->settings, name).value_or(QString());
+        }
+        return values.join(';').toStdString();
+    }
+
+    std::unique_ptr<MenuUnderTest> m = std::make_unique<MenuUnderTest>();
+};
+
+TEST_F(MenuModelTest, TreeHasEveryItemInOrder) {
+    const std::vector<std::pair<QString, std::string>> levels = {
+        {"",
+         "✓Enable Overlay{Ctrl+E} | ✓Hide from Screen Sharing{Alt+H} | - | 📺 Retro Effects> | "
+         "🎯 Focus Mode> | 📏 Reading Ruler> | 🪟 Smart Focus Zones> | - | 🌙 Screen "
+         "Dimmer> "
+         "| "
+         "👁 Color Blindness Filter> | 🔦 Cursor Spotlight> | 📖 Dyslexia Reading Aids> | "
+         "⏰ Focus Profiles> | 🧘 Breath Pacer> | ✓Click Explosions | - | 🔆 Opacity> | - | "
+         "✓Start at Login | About Glimmora | Quit Glimmora{Ctrl+Q}"},
+        {"📺 Retro Effects",
+         "✓Scan Lines | ✓RGB Shift | ✓Noise | ✓Flicker | - | [Scan Line Strength] | ✓Subtle…×3 | - "
+         "| [RGB Shift Distance] | ✓Subtle…×3 | - | [Noise Amount] | ✓Subtle…×3 | - | "
+         "[Flicker Strength] | ✓Subtle…×3"},
+        {"🎯 Focus Mode",
+         "✓Enable Focus Mode{Alt+F} | - | [Effect Style] | ✓Dim Only…×5 | - | [Intensity] | "
+         "✓Light…×4 | - | [Focus Zone Height] | ✓Narrow…×4 | - | ✓Follow Text Cursor (Writing "
+         "Mode)"},
+        {"📏 Reading Ruler",
+         "✓Enable Reading Ruler{Alt+R} | - | [Zoom Level] | ✓125%…×5 | - | [Ruler Height] | "
+         "✓Thin…×4 | - | ✓Follow Text Cursor (Writing Mode)"},
+        {"🪟 Smart Focus Zones",
+         "✓Enable Smart Focus{Alt+S} | - | [Effect Mode] | ✓Dim Only…×6 | - | [Blur Strength] | "
+         "✓Light…×4 | - | [Edge Softness] | ✓Sharp…×4"},
+        {"🌙 Screen Dimmer",
+         "✓Enable Screen Dimmer{Alt+D} | - | [Brightness Level] | ✓Extra Dark (-80%)…×9"},
+        {"👁 Color Blindness Filter",
+         "✓Enable Color Filter | - | [Filter Type] | ✓Protanopia (Red-Blind)…×4 | - | [Intensity] "
+         "| "
+         "✓Light…×4"},
+        {"🔦 Cursor Spotlight",
+         "✓Enable Cursor Spotlight{Alt+L} | - | [Outside Effect] | ✓Dim Only…×5 | - | [Spotlight "
+         "Size] | ✓Small…×4 | - | [Intensity] | ✓Light…×4 | - | [Border Width] | ✓None…×4"},
+        {"📖 Dyslexia Reading Aids",
+         "✓Enable Reading Aids | - | [Screen Tint] | ✓Cream (Warm)…×4 | - | [Tint Strength] | "
+         "✓Subtle…×4 | - | ✓Show Line Guide"},
+        {"⏰ Focus Profiles",
+         "✓Enable Scheduled Profiles | - | [Apply Profile Now] | ✓Work Hours…×3"},
+        {"🧘 Breath Pacer",
+         "✓Enable Breath Pacer{Alt+B} | - | [Visual Style] | ✓💙 Soft Glow…×4 | - | [Intensity] | "
+         "✓Subtle…×4 | - | [Breaths Per Minute] | ✓4 (Deep Calm)…×5"},
+        {"🔆 Opacity", "✓50%…×4"},
+    };
+    const std::vector<MenuItem> items = menu();
+    for (const auto& [submenu, expected] : levels) {
+        const MenuItem* parent = find(items, submenu);
+        EXPECT_EQ(submenu.isEmpty() ? describe(items)
+                  : parent          ? describe(parent->children)
+                                    : "",
+                  expected);
+    }
+    set("focusProfiles=[]");
+    EXPECT_EQ(describe(find(menu(), "⏰ Focus Profiles")->children),
+              "✓Enable Scheduled Profiles | - | [Apply Profile Now]")
+        << "an empty profile list leaves the header alone";
+}
+
+TEST_F(MenuModelTest, ChoicesStoreExactValuesAndTickByTheirRules) {
+    // Settings before; the item chosen ("Submenu/Header/Title", none when empty); settings
+    // after; a section and the titles ticked in it afterwards.
+    struct Row {
+        const char* before;
+        const char* choice;
+        const char* after;
+        const char* section;
+        const char* ticked;
+    };
+    const Row rows[] = {
+        {"", "🌙 Screen Dimmer/Brightness Level/Extra Dark (-80%)", "screenBrightness=-0.8",
+         "🌙 Screen Dimmer/Brightness Level", "Extra Dark (-80%)"},
+        {"screenBrightness=-0.5", "", "", "🌙 Screen Dimmer/Brightness Level", ""},
+        {"", "🎯 Focus Mode/Intensity/Light",
+         "focusModeGlitchAmount=0.4;focusModeDimAmount=0.4;focusModeDesatAmount=0.4",
+         "🎯 Focus Mode/Intensity", "Light"},
+        {"focusModeGlitchAmount=0.8;focusModeDimAmount=0.4;focusModeDesatAmount=1", "", "",
+         "🎯 Focus Mode/Intensity", "Strong"},
+        {"", "", "cursorSpotlightRadius=0.15", "🔦 Cursor Spotlight/Spotlight Size", ""},
+        {"", "🔦 Cursor Spotlight/Border Width/None", "cursorSpotlightBorderWidth=0",
+         "🔦 Cursor Spotlight/Border Width", "None"},
+        {"", "👁 Color Blindness Filter//Enable Color Filter",
+         "isColorBlindFilterEnabled=true;colorBlindFilterType=2",
+         "👁 Color Blindness Filter/Filter Type", "Deuteranopia (Green-Blind)"},
+        {"colorBlindFilterType=3", "👁 Color Blindness Filter//Enable Color Filter",
+         "colorBlindFilterType=3", "👁 Color Blindness Filter/Filter Type",
+         "Tritanopia (Blue-Blind)"},
+        {"isColorBlindFilterEnabled=true", "👁 Color Blindness Filter//Enable Color Filter",
+         "isColorBlindFilterEnabled=false;colorBlindFilterType=0",
+         "👁 Color Blindness Filter/Filter Type", ""},
+        {"activeProfileName=night mode", "", "", "⏰ Focus Profiles/Apply Profile Now", ""},
+        {"activeProfileName=Night Mode", "", "", "⏰ Focus Profiles/Apply Profile Now",
+         "Night Mode"},
+        {"", "⏰ Focus Profiles/Apply Profile Now/Presentation",
+         "activeProfileName=Presentation;isCursorSpotlightEnabled=true",
+         "⏰ Focus Profiles/Apply Profile Now", "Presentation"},
+        {"", "📏 Reading Ruler/Zoom Level/175%", "readingRulerZoom=1.75",
+         "📏 Reading Ruler/Zoom Level", "175%"},
+        {"", "📺 Retro Effects/Noise Amount/Strong", "noiseAmount=0.1",
+         "📺 Retro Effects/Noise Amount", "Strong"},
+        {"", "🔆 Opacity//70%", "overlayOpacity=0.7", "🔆 Opacity/", "70%"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.before) + " → " + row.choice);
+        m = std::make_unique<MenuUnderTest>();
+        set(row.before);
+        if (const QString choice = QString::fromUtf8(row.choice); !choice.isEmpty()) {
+            const std::vector<MenuItem> items = section(choice.section('/', 0, 1));
+            const MenuItem* chosen = find(items, choice.section('/', 2));
+            ASSERT_NE(chosen, nullptr);
+            m->actions.perform(*chosen);
+        }
+        EXPECT_EQ(get(row.after), row.after);
+        QStringList ticked;
+        for (const MenuItem& item : section(QString::fromUtf8(row.section))) {
+            if (item.ticked) {
+                ticked << item.title;
+            }
+        }
+        EXPECT_EQ(ticked.join(';').toStdString(), row.ticked);
+    }
+}
+
+}  // namespace
+}  // namespace glimmora
