@@ -6,12 +6,13 @@
 
 namespace glimmora::test {
 
-/// Polls `condition` every few milliseconds, running `pump` before each poll (to handle Qt or X
+/// Polls `condition` every `interval`, running `pump` before each poll (to handle Qt or X
 /// events, or to space out costly polls), until it holds or `timeout` passes; whether it held.
 /// The one wait of the test suites: a test never sleeps for a fixed time where it can wait for
 /// what it expects.
 inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
-                      const std::function<void()>& pump = {}) {
+                      const std::function<void()>& pump = {},
+                      std::chrono::milliseconds interval = std::chrono::milliseconds(5)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (pump) {
@@ -23,7 +24,7 @@ inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milli
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(interval);
     }
 }
 
