@@ -126,23 +126,6 @@ TEST_F(OverlayRendererTest, PausedWhileTheOverlayIsSwitchedOff) {
     EXPECT_TRUE(renderer->isPaused());
 }
 
-TEST_F(OverlayRendererTest, ReportsDrawsOnTheFirstFrameThenEveryFiveSeconds) {
-    auto renderer = makeRenderer();
-    OffscreenTarget target({8, 8});
-    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
-    EXPECT_EQ(draw(*renderer, target.target()), Lines{kFirstReport});
-    for (int frame = 0; frame < 3; ++frame) {
-        now_ += 1.0;
-        EXPECT_EQ(draw(*renderer, target.target()), Lines{});
-    }
-    now_ += 2.0;  // exactly 5 s since the report: not yet
-    EXPECT_EQ(draw(*renderer, target.target()), Lines{});
-    renderer->setWindowVisibility([] { return true; });
-    now_ += 0.001;
-    EXPECT_EQ(draw(*renderer, target.target()),
-              Lines{"🎨 Draw: 5 calls in last 5s, window visible: true"});
-}
-
 TEST_F(OverlayRendererTest, DrawsTheNewestPictureAndFallsBackToItsBackup) {
     auto renderer = makeRenderer();
     const PictureTextures& textures = *renderer->textures();
