@@ -216,18 +216,6 @@ TEST_F(FrameParameterBuilderTest, SharpRectangleIsTheWindowWithItsEdgesInOrder) 
     }
 }
 
-TEST_F(FrameParameterBuilderTest, BreathPeaksAQuarterIntoEachBreathEvenAfterLongUptime) {
-    settings.breathsPerMinute = 6.0f;  // a 10 s breath
-    // At the second time an angle computed in single precision is off by hundredths of a radian.
-    for (const double now : {2.5, 1000002.5}) {
-        inputs.now = now;
-        EXPECT_EQ(build().breathPacer.phase, 1.0f) << now;
-    }
-    settings.breathsPerMinute = 0.0f;  // an endless breath: the phase holds at half
-    inputs.now = 86400.25;
-    EXPECT_EQ(build().breathPacer.phase, 0.5f);
-}
-
 // The line guide underlines the line being typed: just under the caret's line, by the caret's
 // own height or, when the tracker does not know it, a typical line's. Under the mouse it goes
 // through the pointer's line, where the reader points.

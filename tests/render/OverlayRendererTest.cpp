@@ -181,24 +181,6 @@ TEST_F(OverlayRendererTest, ComposesScenesIntoTheDisplayPictureAndBacksThemUp) {
 TEST_F(OverlayRendererTest, SkipsAFrameItCannotDrawAndSaysWhy) {
     OffscreenTarget target({8, 8});
     const DesktopPicture picture{solid({8, 8}, qRgb(1, 2, 3)), nullptr};
-    GLuint incomplete = 0;
-    glGenFramebuffers(1, &incomplete);  // no colour attachment: cannot be drawn into
-    const std::tuple<const char*, DesktopPicture, RenderTarget, std::string> cases[] = {
-        {"no picture", {}, target.target(), kNoTexture},
-        {"a scene without a compositor", sceneOf({8, 8}), target.target(), kNoTexture},
-        {"no drawable", picture, RenderTarget{0, 0, 0}, "⚠️ No drawable available!"},
-        {"an incomplete framebuffer",
-         picture,
-         {incomplete, 8, 8},
-         "⚠️ No render pass descriptor!"},
-    };
-    for (const auto& [name, submitted, where, reason] : cases) {
-        SCOPED_TRACE(name);
-        const auto renderer = makeRenderer();
-        renderer->handOver().submit(submitted);
-        EXPECT_EQ(draw(*renderer, where), (Lines{kFirstReport, reason}));
-    }
-    glDeleteFramebuffers(1, &incomplete);
     const auto uninitialised = makeRenderer(false);  // without GPU objects
     uninitialised->handOver().submit(picture);
     EXPECT_EQ(draw(*uninitialised, target.target()), (Lines{kFirstReport, kNoTexture}));

@@ -449,25 +449,6 @@ TEST_F(ShaderPixelTest, LineGuideDrawsALineAcrossAtItsHeight) {
 
 // Retro effects.
 
-TEST_F(ShaderPixelTest, ScanLinesDarkenEveryOtherRowByTheirIntensity) {
-    const QImage picture = variedPicture(kSize);
-    const QImage out = render(picture, with(&FrameParameters::retro, {0.5f, 0, 0, 0, 1}));
-    const auto even = [](int, int y) { return y % 2 == 0; };
-    const auto odd = [](int, int y) { return y % 2 == 1; };
-    EXPECT_TRUE(pixelsMatch(out, even, unchangedFrom(picture), 0));
-    EXPECT_TRUE(pixelsMatch(out, odd, scaledFrom(picture, 0.5), kRounding));
-}
-
-TEST_F(ShaderPixelTest, RgbShiftMovesRedAndBlueApartByTheAmount) {
-    const QImage picture = rampPicture(QSize(240, 160));
-    const FrameParameters frame = with(&FrameParameters::retro, {0, 0.02f, 0, 0, 1});  // 4.8 px
-    const auto split = [](int x, int y) {
-        return Rgb{std::clamp(x + 4.8, 0.0, 239.0), double(y),
-                   255 - std::clamp(x - 4.8, 0.0, 239.0)};
-    };
-    EXPECT_TRUE(pixelsMatch(render(picture, frame), everywhere(), split, kRounding));
-}
-
 // What the effects do to people: flashing, and text read through the ruler.
 
 /// How often each area of the screen flashes over a run of frames: the number of changes of at
