@@ -449,6 +449,15 @@ TEST_F(ShaderPixelTest, LineGuideDrawsALineAcrossAtItsHeight) {
 
 // Retro effects.
 
+TEST_F(ShaderPixelTest, ScanLinesDarkenEveryOtherRowByTheirIntensity) {
+    const QImage picture = variedPicture(kSize);
+    const QImage out = render(picture, with(&FrameParameters::retro, {0.5f, 0, 0, 0, 1}));
+    const auto even = [](int, int y) { return y % 2 == 0; };
+    const auto odd = [](int, int y) { return y % 2 == 1; };
+    EXPECT_TRUE(pixelsMatch(out, even, unchangedFrom(picture), 0));
+    EXPECT_TRUE(pixelsMatch(out, odd, scaledFrom(picture, 0.5), kRounding));
+}
+
 // What the effects do to people: flashing, and text read through the ruler.
 
 /// How often each area of the screen flashes over a run of frames: the number of changes of at
