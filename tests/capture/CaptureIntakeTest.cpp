@@ -27,9 +27,9 @@ TEST_F(CaptureIntakeTest, EverySampleIsASignOfLifeAndCountsInTheReport) {
         EXPECT_EQ(intake.lastSampleTime(), now);
         EXPECT_FALSE(intake.isStalled());
     }
-    EXPECT_EQ(log.lines(),
-              (Lines{"\u2705 Frames resumed", "\U0001F4F9 Capture stream: 1 frames received in last 5s",
-                     "\U0001F4F9 Capture stream: 11 frames received in last 5s"}));
+    EXPECT_EQ(log.lines(), (Lines{"\u2705 Frames resumed",
+                                  "\U0001F4F9 Capture stream: 1 frames received in last 5s",
+                                  "\U0001F4F9 Capture stream: 11 frames received in last 5s"}));
     EXPECT_EQ(intake.sampleCount(), 0);
 }
 

@@ -126,23 +126,6 @@ TEST_F(OverlayRendererTest, PausedWhileTheOverlayIsSwitchedOff) {
     EXPECT_TRUE(renderer->isPaused());
 }
 
-TEST_F(OverlayRendererTest, ReportsDrawsOnTheFirstFrameThenEveryFiveSeconds) {
-    auto renderer = makeRenderer();
-    OffscreenTarget target({8, 8});
-    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
-    EXPECT_EQ(draw(*renderer, target.target()), Lines{kFirstReport});
-    for (int frame = 0; frame < 3; ++frame) {
-        now_ += 1.0;
-        EXPECT_EQ(draw(*renderer, target.target()), Lines{});
-    }
-    now_ += 2.0;  // exactly 5 s since the report: not yet
-    EXPECT_EQ(draw(*renderer, target.target()), Lines{});
-    renderer->setWindowVisibility([] { return true; });
-    now_ += 0.001;
-    EXPECT_EQ(draw(*renderer, target.target()),
-              Lines{"🎨 Draw: 5 calls in last 5s, window visible: true"});
-}
-
 TEST_F(OverlayRendererTest, DrawsTheNewestPictureAndFallsBackToItsBackup) {
     auto renderer = makeRenderer();
     const PictureTextures& textures = *renderer->textures();
@@ -198,24 +181,6 @@ TEST_F(OverlayRendererTest, ComposesScenesIntoTheDisplayPictureAndBacksThemUp) {
 TEST_F(OverlayRendererTest, SkipsAFrameItCannotDrawAndSaysWhy) {
     OffscreenTarget target({8, 8});
     const DesktopPicture picture{solid({8, 8}, qRgb(1, 2, 3)), nullptr};
-    GLuint incomplete = 0;
-    glGenFramebuffers(1, &incomplete);  // no colour attachment: cannot be drawn into
-    const std::tuple<const char*, DesktopPicture, RenderTarget, std::string> cases[] = {
-        {"no picture", {}, target.target(), kNoTexture},
-        {"a scene without a compositor", sceneOf({8, 8}), target.target(), kNoTexture},
-        {"no drawable", picture, RenderTarget{0, 0, 0}, "⚠️ No drawable available!"},
-        {"an incomplete framebuffer",
-         picture,
-         {incomplete, 8, 8},
-         "⚠️ No render pass descriptor!"},
-    };
-    for (const auto& [name, submitted, where, reason] : cases) {
-        SCOPED_TRACE(name);
-        const auto renderer = makeRenderer();
-        renderer->handOver().submit(submitted);
-        EXPECT_EQ(draw(*renderer, where), (Lines{kFirstReport, reason}));
-    }
-    glDeleteFramebuffers(1, &incomplete);
     const auto uninitialised = makeRenderer(false);  // without GPU objects
     uninitialised->handOver().submit(picture);
     EXPECT_EQ(draw(*uninitialised, target.target()), (Lines{kFirstReport, kNoTexture}));

@@ -83,15 +83,6 @@ TEST(FocusProfileCodec, ReadsEveryKeyIgnoresUnknownOnesAndAcceptsLowerCaseIds) {
     EXPECT_TRUE(encodeFocusProfiles(*decoded)->contains("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"));
 }
 
-TEST(FocusProfileCodec, TheAllZeroIdIsAnIdLikeAnyOther) {
-    QJsonObject element = validElement();
-    element.insert("id", "00000000-0000-0000-0000-000000000000");
-    const auto decoded = decodeFocusProfiles(listOf(element));
-    ASSERT_TRUE(decoded.has_value());
-    EXPECT_TRUE(decoded->front().id.isNull());
-    EXPECT_EQ(decodeFocusProfiles(*encodeFocusProfiles(*decoded)), decoded);
-}
-
 TEST(FocusProfileCodec, AnyMissingKeyOrWrongTypeRejectsTheWholeList) {
     std::vector<QJsonObject> broken;
     for (const QString& key : validElement().keys()) {

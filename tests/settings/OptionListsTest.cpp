@@ -54,17 +54,6 @@ TEST(OptionLists, ItemsTickWithinTheirToleranceAndNeverTwoAtOnce) {
     }
 }
 
-TEST(OptionLists, ValuesInNoListTickNothing) {
-    const std::pair<LevelList, float> outside[] = {
-        {LevelList::DyslexiaTintStrength, 0.3f},   {LevelList::DyslexiaTintStrength, 0.2f},
-        {LevelList::BreathPacerIntensity, 0.7f},   {LevelList::CursorSpotlightDimming, 0.7f},
-        {LevelList::CursorSpotlightRadius, 0.15f}, {LevelList::CursorSpotlightBorder, 0.005f},
-    };
-    for (const auto& [list, setting] : outside) {
-        EXPECT_EQ(tickedCount(list, setting), 0) << int(list) << " at " << setting;
-    }
-}
-
 // A chosen item must store exactly the value in the table, or a float compare elsewhere (the
 // renderer's "unchanged" brightness, a saved value read back) sees a neighbour.
 TEST(OptionLists, EveryLevelRoundTripsThroughItsTagBitForBit) {

@@ -76,14 +76,5 @@ TEST_F(SettingsByNameTest, RejectsUnknownNamesAndUnparsableValuesLeavingTheStore
     EXPECT_EQ(settingTexts(state_), before);
 }
 
-TEST_F(SettingsByNameTest, ErrorIsOneShortLineEvenForLongMultiLineValues) {
-    const QString value = QStringLiteral("[\n  {\"name\": \"broken\"\n") + QString(200, u'x');
-    QString error;
-    ASSERT_FALSE(setSettingFromText(state_, u"focusProfiles", value, &error));
-    EXPECT_FALSE(error.contains(QLatin1Char('\n')));
-    EXPECT_LT(error.size(), 120);
-    EXPECT_TRUE(error.startsWith(QLatin1String("focusProfiles: \"[   {")));
-}
-
 }  // namespace
 }  // namespace glimmora
