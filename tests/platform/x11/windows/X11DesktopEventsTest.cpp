@@ -145,12 +145,5 @@ TEST_F(X11DesktopEventsTest, ReportsScreenChangesAndTheScreenSaverGoingOff) {
     EXPECT_TRUE(eventually([&] { return wakes == 1; }));
 }
 
-TEST(X11DesktopEventsWithoutServerTest, StaysSilent) {
-    test::testApplication();
-    X11DesktopEvents nowhere(":65000");
-    EXPECT_FALSE(nowhere.isConnected());
-    nowhere.processEvents();
-}
-
 }  // namespace
 }  // namespace glimmora

@@ -115,7 +115,6 @@ TEST_F(X11WindowListTest, LayerFollowsTheFirstKnownTypeAndKeepAbove) {
     } cases[] = {
         {{}, false, X11WindowList::kNormalLayer},
         {{"_NET_WM_WINDOW_TYPE_DESKTOP"}, true, X11WindowList::kDesktopLayer},
-        {{"_NET_WM_WINDOW_TYPE_DIALOG"}, false, X11WindowList::kNormalLayer},
         {{"_NET_WM_WINDOW_TYPE_UTILITY"}, true, X11WindowList::kKeepAboveLayer},
         {{"_KDE_NET_WM_WINDOW_TYPE_OVERRIDE", "_NET_WM_WINDOW_TYPE_DOCK"},
          true,
@@ -123,11 +122,7 @@ TEST_F(X11WindowListTest, LayerFollowsTheFirstKnownTypeAndKeepAbove) {
         {{"_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DOCK"},
          false,
          X11WindowList::kNormalLayer},
-        {{"_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_NOTIFICATION"},
-         false,
-         X11WindowList::kDockLayer},
         {{"_NET_WM_WINDOW_TYPE_NOTIFICATION"}, false, X11WindowList::kPopupLayer},
-        {{"_NET_WM_WINDOW_TYPE_DROPDOWN_MENU"}, false, X11WindowList::kPopupLayer},
     };
     for (const auto& c : cases) {
         setAtoms(a, "_NET_WM_WINDOW_TYPE", c.types);
