@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -51,53 +50,31 @@ protected:
     std::vector<std::string> systemLines;
 };
 
-struct Placement {
-    const char* what;
-    Rect monitor;
-    Rect caret;
-    Point centre;
-    float x;
-    float y;
-};
-
-void PrintTo(const Placement& placement, std::ostream* out) {
-    *out << placement.what;
-}
-
-class TextCursorTrackerPlacement : public TextCursorTrackerTest,
-                                   public testing::WithParamInterface<Placement> {};
-
-TEST_P(TextCursorTrackerPlacement, PublishesTheCentreAsClampedFractionsOfTheMonitor) {
-    const Placement& p = GetParam();
-    monitor = p.monitor;
+TEST_F(TextCursorTrackerTest, PublishesTheCentreAsClampedFractionsOfTheMonitor) {
+    const struct {
+        Rect monitor;
+        Rect caret;
+        Point centre;
+        float x;
+        float y;
+    } cases[] = {
+        {kMonitor, {100, 200, 2, 16}, {101, 208}, 0.0701f, 0.2311f},
+        {kMonitor, {2000, 450, 2, 16}, {2001, 458}, 1, 0.5089f},  // on a display to the right
+        {kMonitor, {720, -300, 2, 16}, {721, -292}, 0.5007f, 0},  // on a display above
+        {{1440, 0, 1440, 900}, {1800, 442, 0, 16}, {1800, 450}, 0.25f, 0.5f},
+        {{0, 0, 0, 900}, {-1, 442, 2, 16}, {0, 450}, 1, 0.5f},  // 0 / 0 is not a number: 1
+    };
     startTrusted();
-    pollWith(p.caret);
-    EXPECT_TRUE(tracker.hasCursorPosition());
-    EXPECT_EQ(tracker.cursorPosition(), p.centre);
-    EXPECT_NEAR(tracker.normalizedX(), p.x, 1e-4);
-    EXPECT_NEAR(tracker.normalizedY(), p.y, 1e-4);
+    for (const auto& c : cases) {
+        monitor = c.monitor;
+        pollWith(std::nullopt);
+        pollWith(c.caret);
+        EXPECT_TRUE(tracker.hasCursorPosition());
+        EXPECT_EQ(tracker.cursorPosition(), c.centre);
+        EXPECT_NEAR(tracker.normalizedX(), c.x, 1e-4) << c.caret.x;
+        EXPECT_NEAR(tracker.normalizedY(), c.y, 1e-4) << c.caret.y;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TextCursorTrackerPlacement,
-    testing::Values(
-        Placement{"a 2 x 16 caret", kMonitor, {100, 200, 2, 16}, {101, 208}, 0.0701f, 0.2311f},
-        Placement{
-            "on a display to the right", kMonitor, {2000, 450, 2, 16}, {2001, 458}, 1, 0.5089f},
-        Placement{"on a display above", kMonitor, {720, -300, 2, 16}, {721, -292}, 0.5007f, 0},
-        Placement{"a primary monitor right of another",
-                  {1440, 0, 1440, 900},
-                  {1800, 442, 0, 16},
-                  {1800, 450},
-                  0.25f,
-                  0.5f},
-        // 0 / 0 is not a number, which ends as 1.
-        Placement{"a monitor without width", {0, 0, 0, 900}, {-1, 442, 2, 16}, {0, 450}, 1, 0.5f}),
-    [](const testing::TestParamInfo<Placement>& info) {
-        std::string name = info.param.what;
-        std::erase_if(name, [](char c) { return c == ' ' || c == '-'; });
-        return name;
-    });
 
 TEST_F(TextCursorTrackerTest, AFailedPollDropsOnlyTheFlag) {
     startTrusted();

@@ -90,19 +90,16 @@ protected:
     std::unique_ptr<X11DesktopEvents> events;
 };
 
-TEST_F(X11TrackersEndToEndTest, PointerMovesAndDragsPublishTheNormalisedPosition) {
+TEST_F(X11TrackersEndToEndTest, PointerMovesAndDragsPublishAndOnlyTheLeftButtonExplodes) {
     ASSERT_TRUE(xdotool({"mousemove_relative", "--sync", "--", "-200", "150"}));
     EXPECT_TRUE(eventually([&] { return mouse.mousePosition() == Point{200, 450}; }));
     EXPECT_EQ(mouse.normalizedX(), 0.25f);
     EXPECT_EQ(mouse.normalizedY(), 0.75f);
-
     ASSERT_TRUE(xdotool({"mousedown", "3"}));
     ASSERT_TRUE(xdotool({"mousemove_relative", "--sync", "200", "-150"}));
     EXPECT_TRUE(eventually([&] { return mouse.mousePosition() == Point{400, 300}; }));
     ASSERT_TRUE(xdotool({"mouseup", "3"}));
-}
 
-TEST_F(X11TrackersEndToEndTest, OnlyTheLeftButtonExplodes) {
     state.isExplosionEnabled = true;
     ASSERT_TRUE(xdotool({"click", "3"}));
     ASSERT_TRUE(xdotool({"mousemove_relative", "--sync", "200", "150"}));

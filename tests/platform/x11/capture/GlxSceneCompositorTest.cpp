@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/x11/connection/XcbReply.h"
 #include "support/CaptureTestSupport.h"
 #include "support/LogCapture.h"
 
@@ -31,11 +32,8 @@ protected:
     }
 
     bool exists(quint32 pixmap) {
-        auto* geometry = xcb_get_geometry_reply(x.connection(),
-                                                xcb_get_geometry(x.connection(), pixmap), nullptr);
-        const bool found = geometry != nullptr;
-        std::free(geometry);
-        return found;
+        return XcbReply<xcb_get_geometry_reply_t>(xcb_get_geometry_reply(
+                   x.connection(), xcb_get_geometry(x.connection(), pixmap), nullptr)) != nullptr;
     }
 };
 

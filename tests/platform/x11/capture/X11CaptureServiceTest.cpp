@@ -11,9 +11,10 @@
 namespace glimmora::test {
 namespace {
 
-TEST_F(X11CaptureServerTest, ListsTheViewableTopLevelWindowsUntilTheServerIsGone) {
+TEST_F(X11CaptureServerTest, ListsViewableTopLevelsCapturesThePrimaryMonitorUntilTheServerGoes) {
     X11TestDisplay x(server.display());
-    const xcb_window_t shown = x.createWindow({0, 0, 50, 50}, true);
+    const xcb_window_t shown = x.createWindow({400, 100, 50, 50}, true);
+    x.setBackground(shown, {208, 32, 32});
     x.createWindow({0, 0, 50, 50}, true);  // never mapped
     x.map(x.createWindow({5, 5, 10, 10}, true, 0, shown));
     x.map(shown);
@@ -24,20 +25,7 @@ TEST_F(X11CaptureServerTest, ListsTheViewableTopLevelWindowsUntilTheServerIsGone
     EXPECT_EQ(content->displays, (std::vector<CaptureDisplay>{{640, 480}}));
     EXPECT_EQ(content->windowIds, std::vector<quint32>{shown});
 
-    ASSERT_EQ(run.start(), "");
-    server.signalServer(SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return run.delegate.record().stopError.has_value(); }, 3s));
-    EXPECT_FALSE(run.delegate.record().stopError->isEmpty()) << "the stream reports it";
-    EXPECT_FALSE(run.query(&error).has_value()) << "and so does the service";
-    EXPECT_FALSE(error.isEmpty());
-}
-
-TEST_F(X11CaptureServerTest, CapturesOnlyThePrimaryMonitor) {
     ASSERT_TRUE(server.run({"xrandr", "--setmonitor", "*right", "320/85x480/127+320+0", "none"}));
-    X11TestDisplay x(server.display());
-    const xcb_window_t window = x.createWindow({400, 100, 50, 50}, true);
-    x.setBackground(window, {208, 32, 32});
-    x.map(window);
     ASSERT_EQ(run.start(), "");
     EXPECT_EQ(run.display, (CaptureDisplay{320, 480}));
     ASSERT_TRUE(waitUntil([&] { return run.delegate.record().pictures > 0; }, 3s));
@@ -45,6 +33,12 @@ TEST_F(X11CaptureServerTest, CapturesOnlyThePrimaryMonitor) {
     EXPECT_EQ(picture.size(), QSize(320, 480));
     EXPECT_EQ(picture.pixel(80, 100), qRgb(208, 32, 32));
     EXPECT_EQ(picture.pixel(79, 100), qRgb(0, 0, 0));
+
+    server.signalServer(SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return run.delegate.record().stopError.has_value(); }, 3s));
+    EXPECT_FALSE(run.delegate.record().stopError->isEmpty()) << "the stream reports it";
+    EXPECT_FALSE(run.query(&error).has_value()) << "and so does the service";
+    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST(X11CaptureServiceTest, ReportsOneLineWithoutAServer) {

@@ -17,21 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using Ids = std::vector<std::uint32_t>;
 
-TEST(StackingKeeperOrderTest, ClassFollowsTheLevel) {
-    const struct {
-        int level;
-        StackingClass expected;
-    } cases[] = {{-20, StackingClass::normal},
-                 {WindowLevel::normal, StackingClass::normal},
-                 {WindowLevel::overlay - 1, StackingClass::normal},
-                 {WindowLevel::overlay, StackingClass::aboveAll},
-                 {WindowLevel::aboveOverlay, StackingClass::aboveOverlay},
-                 {5000, StackingClass::aboveOverlay}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(stackingClassForLevel(c.level), c.expected) << c.level;
-    }
-}
-
 TEST(StackingKeeperOrderTest, RaisesHigherClassesLastAndOneClassInRegistrationOrder) {
     X11StackingKeeper keeper(nullptr);
     keeper.setLevel(10, WindowLevel::aboveOverlay);
