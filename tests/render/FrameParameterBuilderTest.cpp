@@ -29,6 +29,18 @@ class FrameParameterBuilderTest : public ::testing::Test {
 protected:
     FrameParameters build() { return buildFrameParameters(settings, inputs, state); }
 
+    /// An explosion born at `birth`, seen at `now`: shown with `shownAge` (-1: not shown), and
+    /// whether it is still remembered afterwards.
+    void expectExplosion(double birth, double now, float shownAge, bool kept) {
+        SCOPED_TRACE(testing::Message() << "born at " << birth << ", now " << now);
+        state.currentExplosion = Explosion{0.3f, 0.7f, birth};
+        inputs.now = now;
+        const ExplosionParams shown =
+            shownAge < 0 ? ExplosionParams{} : ExplosionParams{0.3f, 0.7f, shownAge, 1.0f};
+        EXPECT_EQ(build().explosion, shown);
+        EXPECT_EQ(state.currentExplosion.has_value(), kept);
+    }
+
     MemoryUserDefaults defaults;
     AppState settings{defaults};
     FrameInputs inputs;
@@ -229,6 +241,22 @@ TEST_F(FrameParameterBuilderTest, LineGuideUnderlinesTheCaretsLine) {
     settings.rulerFollowsCursor = false;
     inputs.mouse = {0.2f, 0.6f};
     EXPECT_EQ(build().dyslexia.lineY, 0.6f);
+}
+
+// Whether an explosion is over is judged once, in double, against 0.6 s: the frame that stops
+// showing it is the frame that forgets it, whatever its float age says. Near 1000 s floats are
+// 1/16384 apart, and 0.25 + 1e-8 rounds to 0.25f, so float and double ages disagree there.
+TEST_F(FrameParameterBuilderTest, ExplosionEndsWhenItsDoubleAgeReachesTheLifetime) {
+    const float lifetime = 0.6f;
+    const float before = std::nextafter(lifetime, 0.0f);
+    // Float age 9830/16384 is under 0.6, the double age has reached it.
+    expectExplosion(999.99997, 1000.0 + 9830.0 / 16384, -1, false);
+    // 0.6f itself is a little over 0.6.
+    expectExplosion(0.25, 0.25f + lifetime, -1, false);
+    expectExplosion(0.25 + 1e-8, 0.25f + before, before, true);
+    expectExplosion(0.25 + 1e-8, 0.25f + lifetime, -1, false);
+    // The double age is just under 0.6 while the float age is 0.6f: still shown.
+    expectExplosion(0.25 + 3e-8, 0.25f + lifetime, lifetime, true);
 }
 
 }  // namespace

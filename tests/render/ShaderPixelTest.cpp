@@ -564,5 +564,43 @@ TEST_F(ShaderPixelTest, GlitchesFlashNoMoreThanThreeTimesASecond) {
     }
 }
 
+TEST_F(ShaderPixelTest, RulerKeepsOnePixelStrokesBlack) {
+    const QSize size(320, 200);
+    QImage page(size, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    const int strokeX = 163;  // just right of the ruler's anchor at the centre
+    for (int y = 0; y < size.height(); ++y) {
+        page.setPixel(strokeX, y, qRgb(0, 0, 0));
+    }
+    for (const float zoom : {1.5f, 2.0f, 2.5f}) {
+        for (const float anchorX : {0.5f, 0.5031f}) {  // on a pixel boundary, and off it
+            SCOPED_TRACE("zoom " + std::to_string(zoom) + " anchor " + std::to_string(anchorX));
+            FrameParameters frame = everythingOff();
+            frame.readingRuler = {anchorX, 0.5f, 0.3f, zoom, 1.0f};
+            const QImage out = render(page, frame);
+            // The darkest pixel of the magnified stroke, on a row inside the ruler band.
+            double darkest = 255;
+            for (int x = 0; x < size.width(); ++x) {
+                darkest = std::min(darkest, rgbAt(out, x, size.height() / 2).r);
+            }
+            EXPECT_LE(darkest, 0.1 * 255);
+        }
+    }
+}
+
+TEST_F(ShaderPixelTest, DesaturationKeepsEachColoursLuminance) {
+    const QSize size(64, 64);
+    for (const Rgb colour : {Rgb{255, 0, 0}, Rgb{0, 0, 255}, Rgb{0, 160, 0}}) {
+        SCOPED_TRACE("colour " + std::to_string(int(colour.r)) + "," +
+                     std::to_string(int(colour.g)) + "," + std::to_string(int(colour.b)));
+        FrameParameters frame = everythingOff();
+        frame.focusBand = {0.9f, 0.1f, 1.0f, 0.03f};
+        frame.focusEffect = {4, 1.0f, 1.0f, 1.0f, 0.3f, 1, 0, 0};
+        const Rgb grey = rgbAt(render(solidPicture(size, colour), frame), 32, 10);
+        EXPECT_LE(std::max({grey.r, grey.g, grey.b}) - std::min({grey.r, grey.g, grey.b}), 1.0);
+        EXPECT_NEAR(relativeLuminance(grey), relativeLuminance(colour), 0.01);
+    }
+}
+
 }  // namespace
 }  // namespace glimmora

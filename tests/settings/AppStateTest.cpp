@@ -44,6 +44,7 @@ TEST_F(AppStateFileTest, EachLoadRuleReadsAHandEditedFile) {
         {"isScanLinesEnabled", "1", "true"},
         {"isScanLinesEnabled", "\" TRUE \"", "true"},
         {"isScanLinesEnabled", "ON", "true"},
+        {"isScanLinesEnabled", " yes ", "true"},
         {"focusFollowsCursor", "No", "false"},
         // Only above 0, at or above 0, at or above 1.
         {"readingRulerZoom", "0", "1.5"},
@@ -53,7 +54,7 @@ TEST_F(AppStateFileTest, EachLoadRuleReadsAHandEditedFile) {
         {"cursorSpotlightBorderWidth", "-0.01", "0.005"},
         {"breathPacerStyle", "0", "1"},
         {"breathPacerStyle", "2.5", "1"},
-        {"breathPacerStyle", "3", "3"},
+        {"breathPacerStyle", "3.0", "3"},
         {"dyslexiaTintColor", "2.5", "1"},
         // 0 stands for 1.
         {"overlayOpacity", "0", "1"},

@@ -113,5 +113,14 @@ TEST(FocusProfileCodec, RejectsAnythingButAnArrayOfObjects) {
     EXPECT_EQ(decodeFocusProfiles("[]"), std::vector<FocusProfile>{});
 }
 
+TEST(FocusProfileCodec, TheAllZeroIdIsAnIdLikeAnyOther) {
+    QJsonObject element = validElement();
+    element.insert("id", "00000000-0000-0000-0000-000000000000");
+    const auto decoded = decodeFocusProfiles(listOf(element));
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_TRUE(decoded->front().id.isNull());
+    EXPECT_EQ(decodeFocusProfiles(*encodeFocusProfiles(*decoded)), decoded);
+}
+
 }  // namespace
 }  // namespace glimmora

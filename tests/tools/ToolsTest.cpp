@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -133,6 +134,18 @@ protected:
     /// What a run wrote to out.png, or a null picture.
     QImage output() const { return QImage(path("out.png")).convertToFormat(QImage::Format_RGB32); }
     int outputGrey() const { return qGreen(output().pixel(30, 20)); }
+    /// A PNG of noise (so it does not compress to nothing), cut off halfway.
+    QString truncatedPicture() const {
+        QImage noise(64, 64, QImage::Format_RGB32);
+        for (int i = 0; i < 64 * 64; ++i) {
+            noise.setPixel(i % 64, i / 64, (i * 2654435761u) >> 8);
+        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        noise.save(&buffer, "PNG");
+        return write("cut.png", png.left(png.size() / 2));
+    }
 
     struct Run {
         int exitCode = -1;
@@ -194,6 +207,7 @@ TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
         {"a missing settings file", files(in, out, path("no.conf")), RenderExit::BadInput,
          kNothing},
         {"a folder for settings", files(in, out, path("folder")), RenderExit::BadInput, kNothing},
+        {"a picture for settings", files(in, out, in), RenderExit::BadInput, kNothing},
         {"a missing output folder", files(in, path("no/out.png")), RenderExit::BadInput, kNothing},
     };
     for (const auto& [what, options, status, shown] : cases) {
@@ -227,6 +241,8 @@ TEST_F(ToolsTest, GlimmoraRenderExitsWithItsStatusAndOneLineSayingWhy) {
          0},
         {io + QStringList{"--set", "nope=1"}, {}, 2},
         {io, noOpenGl, 1},
+        // A cut-off picture: the image library's own complaint goes into our one line.
+        {{"--input", truncatedPicture(), "--output", path("out.png")}, {}, 2},
     };
     for (const auto& [arguments, environment, exitCode] : cases) {
         SCOPED_TRACE(arguments.join(' ').toStdString() + " " + environment.join(' ').toStdString());

@@ -130,6 +130,16 @@ protected:
     std::string programLog;
 };
 
+TEST_F(AtspiCaretEndToEndTest, Gtk3TextViewFocusedBeforeTrackingStarted) {
+    startProgram({"/usr/bin/python3", CARET_PROGRAMS "/caret_gtk3.py"}, "caret-gtk3");
+    startTracking();
+    expectFollows({"type", "hello world"});
+    expectFollows({"key", "Return", "Return"});  // an empty last line
+    expectFollows({"type", "abc"});
+    expectFollows({"key", "Up"});                       // an empty line between two
+    expectFollows({"key", "Up", "End", "shift+Home"});  // a selection
+}
+
 TEST_F(AtspiCaretEndToEndTest, Gtk4EntryAndTextViewInWindowCoordinates) {
     startTracking();
     startProgram({"/usr/bin/python3", CARET_PROGRAMS "/caret_gtk4.py"}, "caret-gtk4");
@@ -152,6 +162,31 @@ TEST_F(AtspiCaretEndToEndTest, QtLineAndTextEditOnceAccessibilityIsSwitchedOn) {
     expectFollows({"key", "Return"});  // an empty last line
     expectFollows({"type", "de"});
     expectFollows({"key", "shift+Home"});  // a selection
+}
+
+TEST(AtspiCaretWithoutBus, StartsUntrustedAndFailsEveryPollQuietly) {
+    test::testApplication();
+    test::LogCapture log;
+    MemoryUserDefaults defaults;
+    AppState state{defaults};
+    AtspiCaretSource source(AtspiCaretSource::Options{
+        .sessionBusAddress = QStringLiteral("unix:path=/nonexistent/bus"), .activeTopLevel = {}});
+    TextCursorTracker tracker(
+        state, source,
+        [] {
+            return Rect{0, 0, kWidth, kHeight};
+        },
+        std::make_unique<QtRepeatingTimer>());
+    tracker.startTracking();
+    const auto pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return log.count("TextCursorTracker: Starting, accessibility trusted: NO"); }, 5s,
+        pump));
+    test::waitUntil([] { return false; }, 300ms, pump);  // a few polls
+    EXPECT_FALSE(tracker.hasCursorPosition());
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"TextCursorTracker: Starting, accessibility trusted: NO",
+                                        "TextCursorTracker: Timer started"}));
 }
 
 }  // namespace
