@@ -442,7 +442,8 @@ TEST_F(ShaderPixelTest, LineGuideDrawsALineAcrossAtItsHeight) {
     const QImage out = render(picture, with(&FrameParameters::dyslexia, {0, 0, 0, 1, 0.25f, 1}));
     const auto onLine = [](int, int y) { return y == 29 || y == 30; };
     const auto offLine = [](int, int y) { return y != 29 && y != 30; };
-    EXPECT_TRUE(pixelsMatch(out, onLine, constant(rgbAt(out, 0, 30)), 0));
+    EXPECT_TRUE(pixelsMatch(
+        out, onLine, [c = rgbAt(out, 0, 30)](int, int) { return c; }, 0));
     EXPECT_GT(maxDifference(rgbAt(out, 0, 29), {128, 128, 128}), 60);
     EXPECT_TRUE(pixelsMatch(out, offLine, unchangedFrom(picture), 0));
 }

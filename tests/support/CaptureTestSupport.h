@@ -1,8 +1,7 @@
 #pragma once
 
-// For the X11 capture suites: the test program's desktop with an OpenGL context like the
-// overlay's, a delegate that records what a stream delivers, a stream of a display, and
-// fixtures for a server of the test's own and for the shared desktop seen through a stream.
+// For the X11 capture suites: a desktop with an OpenGL context like the overlay's, a recording
+// delegate, a stream of a display, and fixtures for a private server and the shared desktop.
 
 #include <gtest/gtest.h>
 
@@ -26,7 +25,6 @@
 
 namespace glimmora {
 
-/// Names the path in test names and messages (found through its namespace).
 inline void PrintTo(CapturePath path, std::ostream* out) {
     *out << (path == CapturePath::ZeroCopy ? "ZeroCopy" : "Copying");
 }
@@ -37,10 +35,8 @@ namespace glimmora::test {
 
 using namespace std::chrono_literals;
 
-/// A private Xvfb (no window manager) and a QGuiApplication on it through the xcb platform,
-/// with an OpenGL 3.3 core context current on an offscreen surface: the kind of GLX context the
-/// overlay window gets. Qt speaks to one display per process, so every test of the program
-/// shares it; each test's windows go with its X11TestDisplay.
+/// A private Xvfb and a QGuiApplication on it with a current OpenGL 3.3 core context, as the
+/// overlay gets. Qt speaks to one display per process, so every test of the program shares it.
 class GlDesktop : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -66,7 +62,6 @@ public:
         session_.reset();
     }
 
-    /// Empty when the display and the context are ready.
     const std::string& failure() const { return failure_; }
     const std::string& display() const { return session_->display(); }
     bool makeCurrent() { return gl_->context.makeCurrent(&gl_->surface); }
@@ -86,11 +81,10 @@ private:
     std::string failure_;
 };
 
-/// Made before main() in every test program that includes this; gtest owns it.
+/// Made before main(); gtest owns it.
 inline GlDesktop* const glDesktop =
     static_cast<GlDesktop*>(::testing::AddGlobalTestEnvironment(new GlDesktop));
 
-/// Keeps what a stream delivers, for the test thread to look at.
 class RecordingDelegate final : public CaptureStreamDelegate {
 public:
     struct Record {
@@ -121,7 +115,7 @@ private:
     Record record_;
 };
 
-/// A capture stream of a display's primary monitor on one path, recording what it delivers.
+/// A capture stream of a display's primary monitor on one path.
 struct CaptureRun {
     CaptureRun(const std::string& display, CapturePath path)
         : service(QString::fromStdString(display)) {
@@ -169,7 +163,7 @@ struct CaptureRun {
     std::unique_ptr<CaptureStreamSession> stream;
 };
 
-/// A server of the test's own, which it may take away, and a stream of it.
+/// A server of the test's own, which it may stop or kill, and a stream of it.
 class X11CaptureServerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.isReady()) << server.failure(); }
@@ -194,8 +188,8 @@ inline QImage composed(GlxSceneCompositor& compositor,
     return target.read().mirrored(false, true);  // the texture holds its top row first
 }
 
-/// The shared desktop seen through a stream on one path, with the test's own X client for its
-/// windows and the GPU compositor that turns zero-copy scenes into pictures.
+/// The shared desktop seen through a stream on one path, with an X client for the test's
+/// windows and the compositor that turns zero-copy scenes into pictures.
 class CaptureDesktopTest : public ::testing::Test {
 protected:
     explicit CaptureDesktopTest(CapturePath path) : path(path), run(glDesktop->display(), path) {}
@@ -235,8 +229,7 @@ protected:
         return made;
     }
 
-    /// Waits until the stream's picture, composed when it is a scene, shows `colour` at
-    /// (px, py); that picture stays for at().
+    /// Waits until the stream's picture (composed if a scene) shows `colour` at (px, py).
     bool showsSoon(int px, int py, Rgb colour) {
         return waitUntil(
             [&] {

@@ -22,14 +22,12 @@ struct FakeStream {
     bool destroyed = false;  // the session object is gone
     std::function<void(std::optional<QString>)> heldReply = nullptr;  // when replies are held
 
-    /// Delivers like the platform: only between a successful start and a stop or destruction.
     bool isDelivering() const { return started && !stopped && !destroyed; }
-    /// Sends the held reply of start() or stop(): an error, or success.
+    /// Sends the held reply of start() or stop().
     void reply(std::optional<QString> error = std::nullopt) {
         started = started || (!stopped && !error);
         std::exchange(heldReply, nullptr)(std::move(error));
     }
-    /// The source went away: delivery ends and the delegate hears why.
     void endBySource(const QString& error) {
         stopped = true;
         delegate->didStopWithError(error);
@@ -42,7 +40,6 @@ class FakeCaptureService final : public CaptureService {
 public:
     std::optional<ShareableContent> content = ShareableContent{{{1920, 1080}}, {42}};
     QString contentError;
-    QString makeStreamError;  // non-empty: makeStream fails
     std::optional<QString> startError;
     std::optional<QString> stopError;
     bool holdStartReplies = false;
@@ -62,17 +59,12 @@ public:
                                                      std::optional<quint32> excludedWindow,
                                                      const CaptureConfiguration& configuration,
                                                      CaptureStreamDelegate& delegate,
-                                                     QString* error) override {
-        if (!makeStreamError.isEmpty()) {
-            *error = makeStreamError;
-            return nullptr;
-        }
+                                                     QString* /*error*/) override {
         streams.push_back(std::make_shared<FakeStream>(
             FakeStream{display, excludedWindow, configuration, &delegate}));
         return std::make_unique<Session>(*this, streams.back());
     }
 
-    /// Delivers to every delivering stream, as the platform would.
     void deliver(const CaptureSample& sample) {
         for (const auto& stream : streams) {
             if (stream->isDelivering()) {

@@ -1,8 +1,7 @@
 #pragma once
 
-// Pictures and pixel comparisons for the shader's pixel tests: input pictures whose every pixel
-// is predictable, colour arithmetic in 8-bit levels, and region checks that report where a
-// picture first went wrong.
+// Pictures and pixel comparisons for the shader's pixel tests: predictable input pictures,
+// colour arithmetic in 8-bit levels, and region checks that report the first wrong pixel.
 
 #include <gtest/gtest.h>
 
@@ -33,12 +32,8 @@ inline Rgb rgbAt(const QImage& image, int x, int y) {
     return {double(qRed(pixel)), double(qGreen(pixel)), double(qBlue(pixel))};
 }
 
-/// The largest difference of one channel.
 inline double maxDifference(Rgb a, Rgb b) {
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
-}
-inline double sumDifference(Rgb a, Rgb b) {
-    return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
 }
 
 /// The centre of pixel `index` in texture coordinates, as the shader sees it.
@@ -123,7 +118,6 @@ template <typename Where, typename Low, typename High>
     return ::testing::AssertionSuccess();
 }
 
-/// Checks that each pixel in the region matches `expected(x, y)` within `tolerance` levels.
 template <typename Where, typename Expected>
 ::testing::AssertionResult pixelsMatch(const QImage& actual, Where where, Expected expected,
                                        double tolerance) {
@@ -146,8 +140,10 @@ double changedShare(const QImage& a, const QImage& b, Where where) {
 template <typename Where>
 double totalDifference(const QImage& a, const QImage& b, Where where) {
     double total = 0;
-    forEachIn(a, where,
-              [&](int x, int y) { total += sumDifference(rgbAt(a, x, y), rgbAt(b, x, y)); });
+    forEachIn(a, where, [&](int x, int y) {
+        const Rgb p = rgbAt(a, x, y), q = rgbAt(b, x, y);
+        total += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
+    });
     return total;
 }
 
@@ -155,17 +151,11 @@ inline auto everywhere() {
     return [](int, int) { return true; };
 }
 
-/// One colour everywhere, as an expectation.
-inline auto constant(Rgb c) {
-    return [c](int, int) { return c; };
-}
-
-/// The picture itself, as an expectation.
+/// The picture itself, or scaled by `k`, as an expectation.
 inline auto unchangedFrom(const QImage& picture) {
     return [&picture](int x, int y) { return rgbAt(picture, x, y); };
 }
 
-/// The picture with every channel multiplied by `k`, as an expectation.
 inline auto scaledFrom(const QImage& picture, double k) {
     return [&picture, k](int x, int y) { return rgbAt(picture, x, y) * k; };
 }
