@@ -20,8 +20,8 @@ public:
     const std::string& address() const { return address_; }
 
 private:
-    std::string address_;
     std::unique_ptr<ChildProcess> daemon_;
+    std::string address_;
 };
 
 }  // namespace glimmora::test
