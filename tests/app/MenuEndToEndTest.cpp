@@ -18,6 +18,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/x11/connection/XcbReply.h"
 #include "support/ChildProcess.h"
 #include "support/GlimmoraProcess.h"
 #include "support/SessionBus.h"
@@ -220,11 +221,11 @@ protected:
     /// The root position of the tray icon window of process `pid`, found anywhere in the tree.
     std::optional<std::pair<int, int>> trayIcon(int pid, xcb_window_t parent = XCB_NONE) {
         xcb_connection_t* c = x->connection();
-        xcb_query_tree_reply_t* tree =
-            xcb_query_tree_reply(c, xcb_query_tree(c, parent ? parent : x->root()), nullptr);
+        const XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, parent ? parent : x->root()), nullptr));
         std::optional<std::pair<int, int>> found;
-        for (int i = 0; tree && !found && i < xcb_query_tree_children_length(tree); ++i) {
-            const xcb_window_t child = xcb_query_tree_children(tree)[i];
+        for (int i = 0; tree && !found && i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t child = xcb_query_tree_children(tree.get())[i];
             const test::RootRect rect = x->rootGeometry(child);
             if (pid > 0 && x->cardinal(child, "_NET_WM_PID") == std::uint32_t(pid) &&
                 parent != XCB_NONE && x->isViewable(child) && rect.width <= 64) {
@@ -233,7 +234,6 @@ protected:
                 found = trayIcon(pid, child);
             }
         }
-        std::free(tree);
         return found;
     }
 

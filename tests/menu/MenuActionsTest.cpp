@@ -95,14 +95,16 @@ TEST_F(MenuActionsTest, ScheduledProfilesSwitchStartsAndStopsTheScheduler) {
     EXPECT_EQ(log.count("ProfileScheduler: Stopped scheduling"), 1);
 }
 
-TEST_F(MenuActionsTest, AboutLowersTheOverlayWhileItsBoxIsOpen) {
+TEST_F(MenuActionsTest, HooksRunWithTheStateTheyNeed) {
     act().perform(chosen(MenuCommand::showAbout));
-    EXPECT_EQ(levelDuringAbout, WindowLevel::normal);
+    EXPECT_EQ(levelDuringAbout, WindowLevel::normal) << "the overlay covers the about box";
     EXPECT_EQ(overlay->level(), WindowLevel::overlay);
-}
 
-TEST_F(MenuActionsTest, QuitSavesBeforeTerminatingWithNothingPending) {
-    ASSERT_FALSE(defaults.contains("isOverlayEnabled"));
+    act().perform(chosen(MenuCommand::toggleStartAtLogin));
+    EXPECT_TRUE(startsAtLogin);
+    EXPECT_EQ(refreshes, 1) << "the tick shows the old state";
+
+    ASSERT_FALSE(defaults.contains("isOverlayEnabled"));  // nothing was changed, or saved
     act().perform(chosen(MenuCommand::quitApp));
     EXPECT_EQ(savedBeforeTerminating, true);
 }
@@ -113,12 +115,6 @@ TEST_F(MenuActionsTest, ProfileIdThatIsNotInTheListDoesNothing) {
     act().perform(chosen(MenuCommand::applyProfile, QUuid::createUuid().toString()));
     act().perform(chosen(MenuCommand::applyProfile, QStringLiteral("Night Mode")));
     EXPECT_EQ(changes, 0);
-}
-
-TEST_F(MenuActionsTest, StartAtLoginFlipsAndRebuildsTheMenu) {
-    act().perform(chosen(MenuCommand::toggleStartAtLogin));
-    EXPECT_TRUE(startsAtLogin);
-    EXPECT_EQ(refreshes, 1);
 }
 
 TEST_F(MenuActionsTest, SettingsWrittenByNameGetTheSwitchesFollowUps) {
