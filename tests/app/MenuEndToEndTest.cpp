@@ -129,7 +129,17 @@ protected:
         bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
             QString::fromStdString(sessionBus->address()), QString::fromStdString(directory)));
         if (tray == Tray::statusNotifier) {
-            startPanel();
+            // xfce4-panel with nothing but its tray, from a configuration of its own (so it
+            // shows no first-run dialog).
+            const std::string xml = directory + "/config/xfce4/xfconf/xfce-perchannel-xml";
+            std::filesystem::create_directories(xml);
+            std::filesystem::copy_file(XFCE4_PANEL_CONFIG, xml + "/xfce4-panel.xml");
+            trayHost = std::make_unique<test::ChildProcess>(std::vector<std::string>{"xfce4-panel"},
+                                                            environment, directory + "/panel.log");
+            ASSERT_TRUE(test::waitUntil(
+                [&] { return watcherProperty("IsStatusNotifierHostRegistered").toBool(); },
+                kStartTimeout))
+                << "xfce4-panel registered no StatusNotifierItem host";
         } else if (tray == Tray::xembed) {
             // Whether it takes the tray before or after Glimmora starts, the icon must come.
             trayHost = std::make_unique<test::ChildProcess>(
@@ -137,21 +147,6 @@ protected:
                                          "--widthtype", "request", "--height", "24"},
                 environment, directory + "/trayer.log");
         }
-    }
-
-    /// xfce4-panel with nothing but its tray, from a configuration of its own (so it shows no
-    /// first-run dialog).
-    void startPanel() {
-        const std::string xml = session->directory() + "/config/xfce4/xfconf/xfce-perchannel-xml";
-        std::filesystem::create_directories(xml);
-        std::filesystem::copy_file(XFCE4_PANEL_CONFIG, xml + "/xfce4-panel.xml");
-        trayHost =
-            std::make_unique<test::ChildProcess>(std::vector<std::string>{"xfce4-panel"},
-                                                 environment, session->directory() + "/panel.log");
-        ASSERT_TRUE(test::waitUntil(
-            [&] { return watcherProperty("IsStatusNotifierHostRegistered").toBool(); },
-            kStartTimeout))
-            << "xfce4-panel registered no StatusNotifierItem host";
     }
 
     /// Starts the program with `settings` and waits for its overlay.

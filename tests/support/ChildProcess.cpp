@@ -7,8 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <map>
 #include <thread>
 
 extern char** environ;
@@ -30,17 +28,13 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
                            const std::string& logPath, bool reports) {
-    std::map<std::string, std::string> env;
+    // Ours, with `environment` over it (and a later entry of it over an earlier one).
+    std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e) {
-        if (const char* eq = std::strchr(*e, '=')) {
-            env[std::string(*e, static_cast<std::size_t>(eq - *e))] = eq + 1;
-        }
+        envStrings.emplace_back(*e);
     }
     for (const auto& [key, value] : environment) {
-        env[key] = value;
-    }
-    std::vector<std::string> envStrings;
-    for (const auto& [key, value] : env) {
+        std::erase_if(envStrings, [&](const std::string& e) { return e.starts_with(key + "="); });
         envStrings.push_back(key + "=" + value);
     }
     std::vector<std::string> args = argv;

@@ -13,8 +13,6 @@ namespace glimmora::test {
 class SessionBus {
 public:
     SessionBus(const std::string& directory, const ChildProcess::Environment& environment);
-    SessionBus(const SessionBus&) = delete;
-    SessionBus& operator=(const SessionBus&) = delete;
 
     /// Empty when the daemon did not start.
     const std::string& address() const { return address_; }

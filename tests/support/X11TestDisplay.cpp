@@ -1,7 +1,6 @@
 #include "support/X11TestDisplay.h"
 
 #include <xcb/shape.h>
-#include <xcb/xtest.h>
 
 #include <algorithm>
 #include <bit>
@@ -271,35 +270,24 @@ std::optional<xcb_window_t> X11TestDisplay::findTopLevel(std::uint32_t pid,
     return std::nullopt;
 }
 
-void X11TestDisplay::click(int x, int y) {
-    xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_,
-                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
-    xcb_test_fake_input(connection_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    flush();
-}
-
 void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent) {
     while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
         onEvent(*event);
     }
 }
 
-std::uint32_t X11TestDisplay::pixelOf(Rgb colour) const {
-    if (!rootVisual_) {
-        return 0;
-    }
-    return toChannel(colour.red, rootVisual_->red_mask) |
-           toChannel(colour.green, rootVisual_->green_mask) |
-           toChannel(colour.blue, rootVisual_->blue_mask);
+std::uint32_t X11TestDisplay::pixelOf(Rgb c) const {
+    const xcb_visualtype_t* v = rootVisual_;
+    return v ? toChannel(c.red, v->red_mask) | toChannel(c.green, v->green_mask) |
+                   toChannel(c.blue, v->blue_mask)
+             : 0;
 }
 
 Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
-    if (!rootVisual_) {
-        return {};
-    }
-    return {fromChannel(pixel, rootVisual_->red_mask), fromChannel(pixel, rootVisual_->green_mask),
-            fromChannel(pixel, rootVisual_->blue_mask)};
+    const xcb_visualtype_t* v = rootVisual_;
+    return v ? Rgb{fromChannel(pixel, v->red_mask), fromChannel(pixel, v->green_mask),
+                   fromChannel(pixel, v->blue_mask)}
+             : Rgb{};
 }
 
 void X11TestDisplay::fill(xcb_drawable_t drawable, RootRect area, Rgb colour) {

@@ -50,8 +50,8 @@ struct ScreenShot {
     Rgb at(int x, int y) const;
 };
 
-/// The test's own X client: makes windows, inspects the stacking order and window attributes,
-/// and drives the pointer through XTEST.
+/// The test's own X client: makes windows, paints them, and inspects the stacking order,
+/// window attributes and what the screen shows.
 class X11TestDisplay {
 public:
     explicit X11TestDisplay(const std::string& display);
@@ -116,9 +116,6 @@ public:
 
     /// The viewable top-level window of process `pid` titled `title`, if there is one.
     std::optional<xcb_window_t> findTopLevel(std::uint32_t pid, const std::string& title);
-
-    /// Moves the pointer to (x, y) and clicks button 1 there, through XTEST.
-    void click(int x, int y);
 
     /// Calls `onEvent` for every event the server has sent this client.
     void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
