@@ -18,6 +18,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/x11/connection/XcbReply.h"
 #include "support/ChildProcess.h"
 #include "support/GlimmoraProcess.h"
 #include "support/SessionBus.h"
@@ -128,7 +129,17 @@ protected:
         bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
             QString::fromStdString(sessionBus->address()), QString::fromStdString(directory)));
         if (tray == Tray::statusNotifier) {
-            startPanel();
+            // xfce4-panel with nothing but its tray, from a configuration of its own (so it
+            // shows no first-run dialog).
+            const std::string xml = directory + "/config/xfce4/xfconf/xfce-perchannel-xml";
+            std::filesystem::create_directories(xml);
+            std::filesystem::copy_file(XFCE4_PANEL_CONFIG, xml + "/xfce4-panel.xml");
+            trayHost = std::make_unique<test::ChildProcess>(std::vector<std::string>{"xfce4-panel"},
+                                                            environment, directory + "/panel.log");
+            ASSERT_TRUE(test::waitUntil(
+                [&] { return watcherProperty("IsStatusNotifierHostRegistered").toBool(); },
+                kStartTimeout))
+                << "xfce4-panel registered no StatusNotifierItem host";
         } else if (tray == Tray::xembed) {
             // Whether it takes the tray before or after Glimmora starts, the icon must come.
             trayHost = std::make_unique<test::ChildProcess>(
@@ -136,21 +147,6 @@ protected:
                                          "--widthtype", "request", "--height", "24"},
                 environment, directory + "/trayer.log");
         }
-    }
-
-    /// xfce4-panel with nothing but its tray, from a configuration of its own (so it shows no
-    /// first-run dialog).
-    void startPanel() {
-        const std::string xml = session->directory() + "/config/xfce4/xfconf/xfce-perchannel-xml";
-        std::filesystem::create_directories(xml);
-        std::filesystem::copy_file(XFCE4_PANEL_CONFIG, xml + "/xfce4-panel.xml");
-        trayHost =
-            std::make_unique<test::ChildProcess>(std::vector<std::string>{"xfce4-panel"},
-                                                 environment, session->directory() + "/panel.log");
-        ASSERT_TRUE(test::waitUntil(
-            [&] { return watcherProperty("IsStatusNotifierHostRegistered").toBool(); },
-            kStartTimeout))
-            << "xfce4-panel registered no StatusNotifierItem host";
     }
 
     /// Starts the program with `settings` and waits for its overlay.
@@ -220,11 +216,11 @@ protected:
     /// The root position of the tray icon window of process `pid`, found anywhere in the tree.
     std::optional<std::pair<int, int>> trayIcon(int pid, xcb_window_t parent = XCB_NONE) {
         xcb_connection_t* c = x->connection();
-        xcb_query_tree_reply_t* tree =
-            xcb_query_tree_reply(c, xcb_query_tree(c, parent ? parent : x->root()), nullptr);
+        const XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, parent ? parent : x->root()), nullptr));
         std::optional<std::pair<int, int>> found;
-        for (int i = 0; tree && !found && i < xcb_query_tree_children_length(tree); ++i) {
-            const xcb_window_t child = xcb_query_tree_children(tree)[i];
+        for (int i = 0; tree && !found && i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t child = xcb_query_tree_children(tree.get())[i];
             const test::RootRect rect = x->rootGeometry(child);
             if (pid > 0 && x->cardinal(child, "_NET_WM_PID") == std::uint32_t(pid) &&
                 parent != XCB_NONE && x->isViewable(child) && rect.width <= 64) {
@@ -233,7 +229,6 @@ protected:
                 found = trayIcon(pid, child);
             }
         }
-        std::free(tree);
         return found;
     }
 

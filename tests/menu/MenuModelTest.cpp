@@ -115,12 +115,11 @@ TEST_F(MenuModelTest, TreeHasEveryItemInOrder) {
     const std::vector<std::pair<QString, std::string>> levels = {
         {"",
          "✓Enable Overlay{Ctrl+E} | ✓Hide from Screen Sharing{Alt+H} | - | 📺 Retro Effects> | "
-         "🎯 Focus Mode> | 📏 Reading Ruler> | 🪟 Smart Focus Zones> | - | 🌙 Screen "
-         "Dimmer> "
-         "| "
-         "👁 Color Blindness Filter> | 🔦 Cursor Spotlight> | 📖 Dyslexia Reading Aids> | "
-         "⏰ Focus Profiles> | 🧘 Breath Pacer> | ✓Click Explosions | - | 🔆 Opacity> | - | "
-         "✓Start at Login | About Glimmora | Quit Glimmora{Ctrl+Q}"},
+         "🎯 Focus Mode> | 📏 Reading Ruler> | 🪟 Smart Focus Zones> | - | "
+         "🌙 Screen Dimmer> | 👁 Color Blindness Filter> | 🔦 Cursor Spotlight> | "
+         "📖 Dyslexia Reading Aids> | ⏰ Focus Profiles> | 🧘 Breath Pacer> | "
+         "✓Click Explosions | - | 🔆 Opacity> | - | ✓Start at Login | About Glimmora | "
+         "Quit Glimmora{Ctrl+Q}"},
         {"📺 Retro Effects",
          "✓Scan Lines | ✓RGB Shift | ✓Noise | ✓Flicker | - | [Scan Line Strength] | ✓Subtle…×3 | - "
          "| [RGB Shift Distance] | ✓Subtle…×3 | - | [Noise Amount] | ✓Subtle…×3 | - | "
@@ -138,9 +137,8 @@ TEST_F(MenuModelTest, TreeHasEveryItemInOrder) {
         {"🌙 Screen Dimmer",
          "✓Enable Screen Dimmer{Alt+D} | - | [Brightness Level] | ✓Extra Dark (-80%)…×9"},
         {"👁 Color Blindness Filter",
-         "✓Enable Color Filter | - | [Filter Type] | ✓Protanopia (Red-Blind)…×4 | - | [Intensity] "
-         "| "
-         "✓Light…×4"},
+         "✓Enable Color Filter | - | [Filter Type] | ✓Protanopia (Red-Blind)…×4 | - | "
+         "[Intensity] | ✓Light…×4"},
         {"🔦 Cursor Spotlight",
          "✓Enable Cursor Spotlight{Alt+L} | - | [Outside Effect] | ✓Dim Only…×5 | - | [Spotlight "
          "Size] | ✓Small…×4 | - | [Intensity] | ✓Light…×4 | - | [Border Width] | ✓None…×4"},

@@ -6,81 +6,47 @@
 #include <vector>
 
 #include "settings/AppState.h"
-#include "settings/FocusProfile.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/ManualRepeatingTimer.h"
 
 namespace glimmora {
 namespace {
 
-/// A RepeatingTimer on a clock of the test's own, in milliseconds.
-class VirtualTimer final : public RepeatingTimer {
-public:
-    void start(std::chrono::milliseconds interval, std::function<void()> onTimeout) override {
-        interval_ = interval.count();
-        due_ = now_ + interval_;
-        onTimeout_ = std::move(onTimeout);
-        active_ = true;
-    }
-    void stop() override { active_ = false; }
-    bool isActive() const override { return active_; }
-
-    /// Moves the clock to `time`, firing whatever falls due on the way.
-    void advanceTo(long time) {
-        while (active_ && due_ <= time) {
-            now_ = due_;
-            due_ += interval_;
-            auto callback = onTimeout_;
-            callback();
-        }
-        now_ = time;
-    }
-
-private:
-    long now_ = 0;
-    long due_ = 0;
-    long interval_ = 0;
-    bool active_ = false;
-    std::function<void()> onTimeout_;
-};
+using namespace std::chrono_literals;
+using Calls = std::vector<std::string>;
 
 class MenuRefreshTest : public testing::Test {
 protected:
     MemoryUserDefaults defaults;
     AppState settings{defaults};
-    VirtualTimer* timer = new VirtualTimer;
-    std::vector<std::string> calls;
+    ManualRepeatingTimer* timer = new ManualRepeatingTimer;
+    Calls calls;
     MenuRefresh refresh{settings.objectWillChange(), std::unique_ptr<RepeatingTimer>(timer),
                         [this] { calls.push_back("rebuild"); },
                         [this] { calls.push_back("save"); }};
 };
 
-TEST_F(MenuRefreshTest, TwoChangesFiftyMillisecondsApartGiveOneRebuildAndSaveAfterTheSecond) {
+TEST_F(MenuRefreshTest, ABurstOfChangesGivesOneRebuildAndSaveAfterTheLast) {
     settings.screenBrightness = -0.4f;
-    timer->advanceTo(50);
     settings.isScreenDimmerEnabled = true;
-    timer->advanceTo(149);
+    // Each change restarts the delay: the burst ends 100 ms after its last change.
+    EXPECT_EQ(timer->startCount(), 2);
+    EXPECT_EQ(timer->interval(), 100ms);
     EXPECT_TRUE(calls.empty());
-    timer->advanceTo(150);
-    EXPECT_EQ(calls, (std::vector<std::string>{"rebuild", "save"}));
-    timer->advanceTo(1000);
-    EXPECT_EQ(calls.size(), 2u);
-}
-
-TEST_F(MenuRefreshTest, AProfileWritingManySettingsIsOneBurst) {
-    settings.applyProfile(builtInFocusProfiles()[1]);
-    timer->advanceTo(100);
-    EXPECT_EQ(calls, (std::vector<std::string>{"rebuild", "save"}));
+    timer->fire();
+    EXPECT_EQ(calls, (Calls{"rebuild", "save"}));
+    EXPECT_FALSE(timer->isActive()) << "a burst rebuilds once";
 }
 
 TEST_F(MenuRefreshTest, ChangesOutsideTheSettingsRebuildWithoutSaving) {
     refresh.refreshWithoutSaving();
-    timer->advanceTo(100);
-    EXPECT_EQ(calls, (std::vector<std::string>{"rebuild"}));
+    timer->fire();
+    EXPECT_EQ(calls, (Calls{"rebuild"}));
     // Both kinds in one burst: one of each.
     refresh.refreshWithoutSaving();
     settings.noiseAmount = 0.1f;
-    timer->advanceTo(300);
-    EXPECT_EQ(calls, (std::vector<std::string>{"rebuild", "rebuild", "save"}));
+    timer->fire();
+    EXPECT_EQ(calls, (Calls{"rebuild", "rebuild", "save"}));
 }
 
 }  // namespace

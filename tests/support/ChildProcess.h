@@ -17,10 +17,10 @@ public:
     using Environment = std::vector<std::pair<std::string, std::string>>;
 
     /// Starts `argv` (found on PATH) with `environment` added to ours, its standard output and
-    /// error appended to `logPath`, standard input from /dev/null. `passFd`, when not -1,
-    /// becomes the child's descriptor 3; every other descriptor above 2 is closed.
+    /// error appended to `logPath`, standard input from /dev/null, and no other descriptor;
+    /// with `reports`, a pipe as descriptor 3 for readReport().
     ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
-                 const std::string& logPath, int passFd = -1);
+                 const std::string& logPath, bool reports = false);
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
@@ -31,9 +31,14 @@ public:
     void sendSignal(int signal);
     /// The wait status once it has exited within `timeout`; nothing if it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    /// The first line the child writes on descriptor 3, the way servers say where they listen
+    /// once they do (Xvfb -displayfd, dbus-daemon --print-address); empty when none comes within
+    /// `timeout` or the child ends first.
+    std::string readReport(std::chrono::milliseconds timeout);
 
 private:
     pid_t pid_ = 0;
+    int reportFd_ = -1;
     std::optional<int> status_;
 };
 

@@ -4,9 +4,17 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace glimmora::test {
+namespace {
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
 
 GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& options)
     : logPath_(session.directory() + "/glimmora.log"),
@@ -33,26 +41,17 @@ GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& opti
 }
 
 std::string GlimmoraProcess::settingsText() const {
-    std::ifstream in(settingsPath_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return contentsOf(settingsPath_);
 }
 
 std::string GlimmoraProcess::output() const {
-    std::ifstream in(logPath_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return contentsOf(logPath_);
 }
 
 int GlimmoraProcess::count(std::string_view text) const {
-    if (text.empty()) {
-        return 0;
-    }
     const std::string printed = output();
     int found = 0;
-    for (auto at = printed.find(text); at != std::string::npos;
+    for (auto at = printed.find(text); !text.empty() && at != std::string::npos;
          at = printed.find(text, at + text.size())) {
         ++found;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,8 +19,6 @@ public:
         });
     }
     ~LogCapture() { setLogSink({}); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
 
     std::vector<std::string> lines() const {
         const std::lock_guard lock(mutex_);
@@ -37,11 +36,8 @@ public:
 
     /// How many lines so far are exactly `line`.
     int count(std::string_view line) const {
-        int n = 0;
-        for (const std::string& each : lines()) {
-            n += each == line ? 1 : 0;
-        }
-        return n;
+        const std::vector<std::string> all = lines();
+        return static_cast<int>(std::count(all.begin(), all.end(), line));
     }
 
     void clear() {

@@ -38,8 +38,6 @@ public:
         now_ = end;
     }
 
-    std::size_t pendingCount() const { return tasks_.size(); }
-
 private:
     struct Entry {
         double due;

@@ -13,15 +13,13 @@ namespace glimmora::test {
 class SessionBus {
 public:
     SessionBus(const std::string& directory, const ChildProcess::Environment& environment);
-    SessionBus(const SessionBus&) = delete;
-    SessionBus& operator=(const SessionBus&) = delete;
 
     /// Empty when the daemon did not start.
     const std::string& address() const { return address_; }
 
 private:
-    std::string address_;
     std::unique_ptr<ChildProcess> daemon_;
+    std::string address_;
 };
 
 }  // namespace glimmora::test

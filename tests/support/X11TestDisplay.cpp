@@ -1,19 +1,16 @@
 #include "support/X11TestDisplay.h"
 
 #include <xcb/shape.h>
-#include <xcb/xtest.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
+
+#include "platform/x11/connection/XcbReply.h"
 
 namespace glimmora::test {
 namespace {
-
-template <typename T>
-std::unique_ptr<T, decltype(&std::free)> own(T* reply) {
-    return {reply, &std::free};
-}
 
 // One channel of a TrueColor pixel: 0 to 255 scaled into `mask`, and back.
 std::uint32_t toChannel(int value, std::uint32_t mask) {
@@ -25,6 +22,36 @@ int fromChannel(std::uint32_t pixel, std::uint32_t mask) {
     const std::uint32_t largest = mask >> std::countr_zero(mask);
     return static_cast<int>((((pixel & mask) >> std::countr_zero(mask)) * 255 + largest / 2) /
                             largest);
+}
+
+xcb_rectangle_t rectangleOf(RootRect r) {
+    return {static_cast<std::int16_t>(r.x), static_cast<std::int16_t>(r.y),
+            static_cast<std::uint16_t>(r.width), static_cast<std::uint16_t>(r.height)};
+}
+
+/// The first visual of the screen that `match(depth, visual)` accepts, or null.
+template <typename Match>
+const xcb_visualtype_t* findVisual(const xcb_screen_t* screen, Match match) {
+    for (auto depth = xcb_screen_allowed_depths_iterator(screen); depth.rem;
+         xcb_depth_next(&depth)) {
+        for (auto each = xcb_depth_visuals_iterator(depth.data); each.rem;
+             xcb_visualtype_next(&each)) {
+            if (match(depth.data->depth, *each.data)) {
+                return each.data;
+            }
+        }
+    }
+    return nullptr;
+}
+
+XcbReply<xcb_query_tree_reply_t> treeOf(xcb_connection_t* c, xcb_window_t window) {
+    return XcbReply<xcb_query_tree_reply_t>(
+        xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+}
+
+XcbReply<xcb_get_window_attributes_reply_t> attributesOf(xcb_connection_t* c, xcb_window_t window) {
+    return XcbReply<xcb_get_window_attributes_reply_t>(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
 }
 
 }  // namespace
@@ -43,15 +70,9 @@ X11TestDisplay::X11TestDisplay(const std::string& display) {
     }
     screen_ = it.data;
     root_ = screen_->root;
-    for (auto depth = xcb_screen_allowed_depths_iterator(screen_); depth.rem;
-         xcb_depth_next(&depth)) {
-        for (auto visual = xcb_depth_visuals_iterator(depth.data); visual.rem;
-             xcb_visualtype_next(&visual)) {
-            if (visual.data->visual_id == screen_->root_visual) {
-                rootVisual_ = visual.data;
-            }
-        }
-    }
+    rootVisual_ = findVisual(screen_, [this](int, const xcb_visualtype_t& visual) {
+        return visual.visual_id == screen_->root_visual;
+    });
 }
 
 X11TestDisplay::~X11TestDisplay() {
@@ -64,43 +85,19 @@ xcb_window_t X11TestDisplay::createWindow(RootRect rect, bool overrideRedirect,
                                           std::uint32_t eventMask, xcb_window_t parent) {
     const xcb_window_t window = xcb_generate_id(connection_);
     const std::uint32_t values[] = {screen_->white_pixel, overrideRedirect ? 1u : 0u, eventMask};
+    const xcb_rectangle_t r = rectangleOf(rect);
     xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window,
-                      parent == XCB_NONE ? root_ : parent, static_cast<std::int16_t>(rect.x),
-                      static_cast<std::int16_t>(rect.y), static_cast<std::uint16_t>(rect.width),
-                      static_cast<std::uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen_->root_visual,
+                      parent == XCB_NONE ? root_ : parent, r.x, r.y, r.width, r.height, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     flush();
     return window;
 }
 
-void X11TestDisplay::map(xcb_window_t window) {
-    xcb_map_window(connection_, window);
-    flush();
-}
-
-void X11TestDisplay::unmap(xcb_window_t window) {
-    xcb_unmap_window(connection_, window);
-    flush();
-}
-
-void X11TestDisplay::destroy(xcb_window_t window) {
-    xcb_destroy_window(connection_, window);
-    flush();
-}
-
-void X11TestDisplay::raise(xcb_window_t window) {
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    flush();
-}
-
-void X11TestDisplay::resize(xcb_window_t window, int width, int height) {
-    const std::uint32_t size[] = {static_cast<std::uint32_t>(width),
-                                  static_cast<std::uint32_t>(height)};
-    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
-                         size);
-    flush();
+void X11TestDisplay::configure(xcb_window_t window, std::uint16_t mask,
+                               std::initializer_list<int> values) {
+    std::vector<std::uint32_t> list(values.begin(), values.end());
+    flushAfter(xcb_configure_window(connection_, window, mask, list.data()));
 }
 
 void X11TestDisplay::minimise(xcb_window_t window) {
@@ -120,21 +117,12 @@ void X11TestDisplay::minimise(xcb_window_t window) {
 void X11TestDisplay::setBackground(xcb_window_t window, Rgb colour) {
     const std::uint32_t pixel = pixelOf(colour);
     xcb_change_window_attributes(connection_, window, XCB_CW_BACK_PIXEL, &pixel);
-    xcb_clear_area(connection_, 0, window, 0, 0, 0, 0);
-    flush();
+    flushAfter(xcb_clear_area(connection_, 0, window, 0, 0, 0, 0));
 }
 
 void X11TestDisplay::setWallpaper(Rgb colour) {
     // A tile: the desktop repeats it, and it still fits after the screen changes size.
-    constexpr std::uint16_t kTile = 16;
-    const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
-    xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root_, kTile, kTile);
-    const xcb_gcontext_t gc = xcb_generate_id(connection_);
-    const std::uint32_t foreground = pixelOf(colour);
-    xcb_create_gc(connection_, gc, pixmap, XCB_GC_FOREGROUND, &foreground);
-    const xcb_rectangle_t all{0, 0, kTile, kTile};
-    xcb_poly_fill_rectangle(connection_, pixmap, gc, 1, &all);
-    xcb_free_gc(connection_, gc);
+    const xcb_pixmap_t pixmap = createPixmap(16, 16, colour);
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom("_XROOTPMAP_ID"),
                         XCB_ATOM_PIXMAP, 32, 1, &pixmap);
     xcb_change_window_attributes(connection_, root_, XCB_CW_BACK_PIXMAP, &pixmap);
@@ -142,17 +130,13 @@ void X11TestDisplay::setWallpaper(Rgb colour) {
     sync();
 }
 
-void X11TestDisplay::flush() {
-    xcb_flush(connection_);
-}
-
 void X11TestDisplay::sync() {
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    XcbReply<xcb_get_input_focus_reply_t>(
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 std::vector<xcb_window_t> X11TestDisplay::stack() {
-    const auto tree =
-        own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+    const auto tree = treeOf(connection_, root_);
     if (!tree) {
         return {};
     }
@@ -161,14 +145,12 @@ std::vector<xcb_window_t> X11TestDisplay::stack() {
 }
 
 xcb_window_t X11TestDisplay::topLevelOf(xcb_window_t window) {
-    for (;;) {
-        const auto tree =
-            own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
-        if (!tree || tree->parent == root_ || tree->parent == XCB_NONE) {
-            return window;
-        }
+    for (auto tree = treeOf(connection_, window);
+         tree && tree->parent != root_ && tree->parent != XCB_NONE;
+         tree = treeOf(connection_, window)) {
         window = tree->parent;
     }
+    return window;
 }
 
 bool X11TestDisplay::isAbove(xcb_window_t upper, xcb_window_t lower) {
@@ -179,20 +161,11 @@ bool X11TestDisplay::isAbove(xcb_window_t upper, xcb_window_t lower) {
 }
 
 std::uint32_t X11TestDisplay::atom(const std::string& name) {
-    const auto reply = own(xcb_intern_atom_reply(
+    const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         connection_,
         xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
         nullptr));
     return reply ? reply->atom : std::uint32_t{XCB_ATOM_NONE};
-}
-
-std::shared_ptr<xcb_get_property_reply_t> X11TestDisplay::property(xcb_window_t window,
-                                                                   xcb_atom_t name, xcb_atom_t type,
-                                                                   std::uint32_t length) {
-    return {
-        xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, window, name, type, 0, length), nullptr),
-        &std::free};
 }
 
 std::optional<std::uint32_t> X11TestDisplay::cardinal(xcb_window_t window, const std::string& name,
@@ -203,17 +176,21 @@ std::optional<std::uint32_t> X11TestDisplay::cardinal(xcb_window_t window, const
 
 std::vector<std::uint32_t> X11TestDisplay::cardinals(xcb_window_t window, const std::string& name,
                                                      xcb_atom_t type) {
-    const auto reply = property(window, atom(name), type, 4096);
-    if (!reply || reply->format != 32) {
-        return {};
-    }
-    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+    const std::string bytes = property(window, atom(name), type, 32);
+    std::vector<std::uint32_t> values(bytes.size() / 4);
+    std::memcpy(values.data(), bytes.data(), values.size() * 4);
+    return values;
 }
 
 std::string X11TestDisplay::text(xcb_window_t window, xcb_atom_t name) {
-    const auto reply = property(window, name, XCB_GET_PROPERTY_TYPE_ANY, 1024);
-    if (!reply || reply->format != 8) {
+    return property(window, name, XCB_GET_PROPERTY_TYPE_ANY, 8);
+}
+
+std::string X11TestDisplay::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                                     int format) {
+    const XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, name, type, 0, 4096), nullptr));
+    if (!reply || reply->format != format) {
         return {};
     }
     const char* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
@@ -222,20 +199,18 @@ std::string X11TestDisplay::text(xcb_window_t window, xcb_atom_t name) {
 
 void X11TestDisplay::setCardinals(xcb_window_t window, const std::string& name, xcb_atom_t type,
                                   const std::vector<std::uint32_t>& values) {
-    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(name), type, 32,
-                        static_cast<std::uint32_t>(values.size()), values.data());
-    flush();
+    flushAfter(xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(name), type, 32,
+                                   static_cast<std::uint32_t>(values.size()), values.data()));
 }
 
 void X11TestDisplay::deleteProperty(xcb_window_t window, const std::string& name) {
-    xcb_delete_property(connection_, window, atom(name));
-    flush();
+    flushAfter(xcb_delete_property(connection_, window, atom(name)));
 }
 
 RootRect X11TestDisplay::rootGeometry(xcb_window_t window) {
-    const auto geometry =
-        own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
-    const auto translated = own(xcb_translate_coordinates_reply(
+    const XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    const XcbReply<xcb_translate_coordinates_reply_t> translated(xcb_translate_coordinates_reply(
         connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
     if (!geometry || !translated) {
         return {};
@@ -243,18 +218,13 @@ RootRect X11TestDisplay::rootGeometry(xcb_window_t window) {
     return {translated->dst_x, translated->dst_y, geometry->width, geometry->height};
 }
 
-RootRect X11TestDisplay::rootSize() {
-    return rootGeometry(root_);
-}
-
 ScreenShot X11TestDisplay::screenShot() {
-    const RootRect size = rootSize();
-    const auto image =
-        own(xcb_get_image_reply(connection_,
-                                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0,
-                                              static_cast<std::uint16_t>(size.width),
-                                              static_cast<std::uint16_t>(size.height), ~0u),
-                                nullptr));
+    const RootRect size = rootGeometry(root_);  // it follows RandR screen size changes
+    const xcb_rectangle_t r = rectangleOf(size);
+    const XcbReply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+        connection_,
+        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, r.width, r.height, ~0u),
+        nullptr));
     // Xvfb's 24-bit screens keep a pixel in 32 bits, in the machine's byte order.
     const std::size_t count = static_cast<std::size_t>(size.width) * size.height;
     if (!image || xcb_get_setup(connection_)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST ||
@@ -273,24 +243,20 @@ ScreenShot X11TestDisplay::screenShot() {
 }
 
 bool X11TestDisplay::isOverrideRedirect(xcb_window_t window) {
-    const auto attributes = own(xcb_get_window_attributes_reply(
-        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    const auto attributes = attributesOf(connection_, window);
     return attributes && attributes->override_redirect;
 }
 
 bool X11TestDisplay::isViewable(xcb_window_t window) {
-    const auto attributes = own(xcb_get_window_attributes_reply(
-        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    const auto attributes = attributesOf(connection_, window);
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 std::optional<int> X11TestDisplay::inputRectangleCount(xcb_window_t window) {
-    const auto reply = own(xcb_shape_get_rectangles_reply(
+    const XcbReply<xcb_shape_get_rectangles_reply_t> reply(xcb_shape_get_rectangles_reply(
         connection_, xcb_shape_get_rectangles(connection_, window, XCB_SHAPE_SK_INPUT), nullptr));
-    if (!reply) {
-        return std::nullopt;
-    }
-    return xcb_shape_get_rectangles_rectangles_length(reply.get());
+    return reply ? std::optional(xcb_shape_get_rectangles_rectangles_length(reply.get()))
+                 : std::nullopt;
 }
 
 std::optional<xcb_window_t> X11TestDisplay::findTopLevel(std::uint32_t pid,
@@ -304,68 +270,44 @@ std::optional<xcb_window_t> X11TestDisplay::findTopLevel(std::uint32_t pid,
     return std::nullopt;
 }
 
-void X11TestDisplay::click(int x, int y) {
-    xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_,
-                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
-    xcb_test_fake_input(connection_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    flush();
-}
-
 void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent) {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-        const auto owned = own(event);
+    while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
         onEvent(*event);
     }
 }
 
-std::uint32_t X11TestDisplay::pixelOf(Rgb colour) const {
-    if (!rootVisual_) {
-        return 0;
-    }
-    return toChannel(colour.red, rootVisual_->red_mask) |
-           toChannel(colour.green, rootVisual_->green_mask) |
-           toChannel(colour.blue, rootVisual_->blue_mask);
+std::uint32_t X11TestDisplay::pixelOf(Rgb c) const {
+    const xcb_visualtype_t* v = rootVisual_;
+    return v ? toChannel(c.red, v->red_mask) | toChannel(c.green, v->green_mask) |
+                   toChannel(c.blue, v->blue_mask)
+             : 0;
 }
 
 Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
-    if (!rootVisual_) {
-        return {};
-    }
-    return {fromChannel(pixel, rootVisual_->red_mask), fromChannel(pixel, rootVisual_->green_mask),
-            fromChannel(pixel, rootVisual_->blue_mask)};
+    const xcb_visualtype_t* v = rootVisual_;
+    return v ? Rgb{fromChannel(pixel, v->red_mask), fromChannel(pixel, v->green_mask),
+                   fromChannel(pixel, v->blue_mask)}
+             : Rgb{};
 }
 
 void X11TestDisplay::fill(xcb_drawable_t drawable, RootRect area, Rgb colour) {
     const xcb_gcontext_t gc = xcb_generate_id(connection_);
     const std::uint32_t foreground = pixelOf(colour);
     xcb_create_gc(connection_, gc, drawable, XCB_GC_FOREGROUND, &foreground);
-    const xcb_rectangle_t rectangle{
-        static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y),
-        static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(area.height)};
+    const xcb_rectangle_t rectangle = rectangleOf(area);
     xcb_poly_fill_rectangle(connection_, drawable, gc, 1, &rectangle);
-    xcb_free_gc(connection_, gc);
-    flush();
-}
-
-void X11TestDisplay::move(xcb_window_t window, int x, int y) {
-    const std::uint32_t position[] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
-    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
-    flush();
+    flushAfter(xcb_free_gc(connection_, gc));
 }
 
 void X11TestDisplay::setBorder(xcb_window_t window, int width, Rgb colour) {
     const std::uint32_t pixel = pixelOf(colour);
     xcb_change_window_attributes(connection_, window, XCB_CW_BORDER_PIXEL, &pixel);
-    const auto borderWidth = static_cast<std::uint32_t>(width);
-    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_BORDER_WIDTH, &borderWidth);
-    flush();
+    configure(window, XCB_CONFIG_WINDOW_BORDER_WIDTH, {width});
 }
 
 void X11TestDisplay::reparent(xcb_window_t window, xcb_window_t parent, int x, int y) {
-    xcb_reparent_window(connection_, window, parent, static_cast<std::int16_t>(x),
-                        static_cast<std::int16_t>(y));
-    flush();
+    flushAfter(xcb_reparent_window(connection_, window, parent, static_cast<std::int16_t>(x),
+                                   static_cast<std::int16_t>(y)));
 }
 
 xcb_pixmap_t X11TestDisplay::createPixmap(int width, int height, Rgb colour) {
@@ -377,27 +319,20 @@ xcb_pixmap_t X11TestDisplay::createPixmap(int width, int height, Rgb colour) {
 }
 
 xcb_window_t X11TestDisplay::createArgbWindow(RootRect rect, std::uint32_t argb) {
-    xcb_visualid_t visual = XCB_NONE;
-    for (auto depth = xcb_screen_allowed_depths_iterator(screen_); depth.rem;
-         xcb_depth_next(&depth)) {
-        for (auto each = xcb_depth_visuals_iterator(depth.data);
-             depth.data->depth == 32 && each.rem; xcb_visualtype_next(&each)) {
-            if (each.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) {
-                visual = each.data->visual_id;
-            }
-        }
-    }
-    if (visual == XCB_NONE) {
+    const xcb_visualtype_t* visual = findVisual(screen_, [](int depth, const auto& each) {
+        return depth == 32 && each._class == XCB_VISUAL_CLASS_TRUE_COLOR;
+    });
+    if (!visual) {
         return XCB_NONE;
     }
     const xcb_colormap_t colormap = xcb_generate_id(connection_);
-    xcb_create_colormap(connection_, XCB_COLORMAP_ALLOC_NONE, colormap, root_, visual);
+    xcb_create_colormap(connection_, XCB_COLORMAP_ALLOC_NONE, colormap, root_, visual->visual_id);
     const xcb_window_t window = xcb_generate_id(connection_);
     const std::uint32_t values[] = {argb, 0, 1, colormap};  // background, border, o-r, colormap
+    const xcb_rectangle_t r = rectangleOf(rect);
     xcb_create_window(
-        connection_, 32, window, root_, static_cast<std::int16_t>(rect.x),
-        static_cast<std::int16_t>(rect.y), static_cast<std::uint16_t>(rect.width),
-        static_cast<std::uint16_t>(rect.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+        connection_, 32, window, root_, r.x, r.y, r.width, r.height, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, visual->visual_id,
         XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_COLORMAP,
         values);
     map(window);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -49,8 +50,8 @@ struct ScreenShot {
     Rgb at(int x, int y) const;
 };
 
-/// The test's own X client: makes windows, inspects the stacking order and window attributes,
-/// and drives the pointer through XTEST.
+/// The test's own X client: makes windows, paints them, and inspects the stacking order,
+/// window attributes and what the screen shows.
 class X11TestDisplay {
 public:
     explicit X11TestDisplay(const std::string& display);
@@ -66,12 +67,16 @@ public:
     /// background; `rect` is relative to the parent.
     xcb_window_t createWindow(RootRect rect, bool overrideRedirect = false,
                               std::uint32_t eventMask = 0, xcb_window_t parent = XCB_NONE);
-    void map(xcb_window_t window);
-    void unmap(xcb_window_t window);
-    void destroy(xcb_window_t window);
-    void raise(xcb_window_t window);
+    void map(xcb_window_t window) { flushAfter(xcb_map_window(connection_, window)); }
+    void unmap(xcb_window_t window) { flushAfter(xcb_unmap_window(connection_, window)); }
+    void destroy(xcb_window_t window) { flushAfter(xcb_destroy_window(connection_, window)); }
+    void raise(xcb_window_t window) {
+        configure(window, XCB_CONFIG_WINDOW_STACK_MODE, {XCB_STACK_MODE_ABOVE});
+    }
     /// Asks for a new size; a window manager may adjust it.
-    void resize(xcb_window_t window, int width, int height);
+    void resize(xcb_window_t window, int width, int height) {
+        configure(window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, {width, height});
+    }
     /// Asks the window manager to minimise a client window (ICCCM WM_CHANGE_STATE, Iconic).
     void minimise(xcb_window_t window);
     /// Fills the window's background with `colour` and repaints it.
@@ -79,7 +84,7 @@ public:
     /// Makes a wallpaper of one colour and publishes it the way desktop tools do: as the
     /// root's background and as _XROOTPMAP_ID. The pixmap lives as long as this connection.
     void setWallpaper(Rgb colour);
-    void flush();
+    void flush() { xcb_flush(connection_); }
     /// Waits until the server has handled every request sent so far.
     void sync();
 
@@ -102,8 +107,6 @@ public:
     void deleteProperty(xcb_window_t window, const std::string& name);
 
     RootRect rootGeometry(xcb_window_t window);
-    /// The root window's size, which follows RandR screen size changes.
-    RootRect rootSize();
     /// The whole screen as it is now (GetImage of the root window).
     ScreenShot screenShot();
     bool isOverrideRedirect(xcb_window_t window);
@@ -114,15 +117,14 @@ public:
     /// The viewable top-level window of process `pid` titled `title`, if there is one.
     std::optional<xcb_window_t> findTopLevel(std::uint32_t pid, const std::string& title);
 
-    /// Moves the pointer to (x, y) and clicks button 1 there, through XTEST.
-    void click(int x, int y);
-
     /// Calls `onEvent` for every event the server has sent this client.
     void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
 
     /// Paints `area` of a window or pixmap with `colour` (drawing; the background stays).
     void fill(xcb_drawable_t drawable, RootRect area, Rgb colour);
-    void move(xcb_window_t window, int x, int y);
+    void move(xcb_window_t window, int x, int y) {
+        configure(window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, {x, y});
+    }
     /// Gives the window a border of `width` pixels in `colour`, around its inside.
     void setBorder(xcb_window_t window, int width, Rgb colour);
     void reparent(xcb_window_t window, xcb_window_t parent, int x, int y);
@@ -136,9 +138,11 @@ private:
     /// The root visual's pixel value of `colour` (a TrueColor visual), and back.
     std::uint32_t pixelOf(Rgb colour) const;
     Rgb colourOf(std::uint32_t pixel) const;
-    /// A property's reply (`length` 32-bit units at most); null when there is none.
-    std::shared_ptr<xcb_get_property_reply_t> property(xcb_window_t window, xcb_atom_t name,
-                                                       xcb_atom_t type, std::uint32_t length);
+    /// A property's bytes; empty when there is none of `type` in `format` (8, 16 or 32 bits).
+    std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type, int format);
+    /// Sends the request just made (its cookie) to the server now.
+    void flushAfter(xcb_void_cookie_t) { flush(); }
+    void configure(xcb_window_t window, std::uint16_t mask, std::initializer_list<int> values);
 
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;

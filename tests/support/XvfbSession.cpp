@@ -1,7 +1,5 @@
 #include "support/XvfbSession.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,11 +51,6 @@ XvfbSession::~XvfbSession() {
 }
 
 bool XvfbSession::startServer(const Options& options) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        failure_ = "cannot create a pipe";
-        return false;
-    }
     const std::string screen =
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
     // -displayfd: the server picks a free display number and writes it once it accepts
@@ -65,26 +58,8 @@ bool XvfbSession::startServer(const Options& options) {
     server_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "+extension",
                                  "GLX", "+extension", "Composite", "-nolisten", "tcp", "-noreset"},
-        ChildProcess::Environment{}, directory_ + "/xvfb.log", fds[1]);
-    ::close(fds[1]);
-
-    std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + kServerStartTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) {
-            if (!server_->isRunning()) {
-                break;
-            }
-            continue;
-        }
-        char c = 0;
-        if (::read(fds[0], &c, 1) != 1 || c == '\n') {
-            break;
-        }
-        number += c;
-    }
-    ::close(fds[0]);
+        ChildProcess::Environment{}, directory_ + "/xvfb.log", true);
+    const std::string number = server_->readReport(kServerStartTimeout);
     if (number.empty()) {
         failure_ = "Xvfb did not start (is it installed?)";
         return false;

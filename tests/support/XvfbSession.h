@@ -24,8 +24,6 @@ public:
     };
 
     explicit XvfbSession(Options options);
-    XvfbSession(const XvfbSession&) = delete;
-    XvfbSession& operator=(const XvfbSession&) = delete;
     ~XvfbSession();
 
     /// Whether the server (and the window manager) came up; failure() says why not.
