@@ -178,7 +178,9 @@ std::vector<std::uint32_t> X11TestDisplay::cardinals(xcb_window_t window, const 
                                                      xcb_atom_t type) {
     const std::string bytes = property(window, atom(name), type, 32);
     std::vector<std::uint32_t> values(bytes.size() / 4);
-    std::memcpy(values.data(), bytes.data(), values.size() * 4);
+    if (!values.empty()) {  // memcpy takes no null pointer, even for nothing
+        std::memcpy(values.data(), bytes.data(), values.size() * 4);
+    }
     return values;
 }
 
