@@ -46,8 +46,9 @@ IniUserDefaults::Found IniUserDefaults::readFile(IniDocument* document, QString*
             break;
     }
     // A settings file is UTF-8 text; a picture or other binary file is none, even though an
-    // INI reader would make something of it.
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // INI reader would make something of it. A character cut off at the end counts as not
+    // text too: what a save adds after it would turn it into garbage in the middle.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8(contents.text);
     if (utf8.hasError() || contents.text.contains('\0')) {
         *problem = QStringLiteral("is not text");

@@ -79,6 +79,7 @@ TEST_F(IniUserDefaultsTest, WhatIsNotARegularTextFileOfSaneSizeReadsAsMissingWit
     const std::pair<std::function<void()>, QString> cases[] = {
         {[&] { write(QByteArray("\x00\xff[\x01=\x02\n\xfe]\x80", 10).repeated(400)); },
          "is not text"},
+        {[&] { write(settings + "x=\xe2\x82"); }, "is not text"},  // a character cut off
         {[&] { write(settings + QByteArray(1 << 20, ';')); }, "is larger than 1048576 bytes"},
         {[&] { QDir().mkpath(path()); }, "is not a regular file"},
         {[&] { makeFifo(path()); }, "is not a regular file"},
