@@ -73,8 +73,8 @@ private:
     void startDesktopCapture();
     /// The pointer and window trackers with their X11 sources, ready for the renderer to start.
     void createTrackers();
-    /// The global key monitor: the keys typed in other applications that Glimmora acts on,
-    /// Alt+F and the emergency quit combination.
+    /// The global key monitor: the keys typed anywhere that Glimmora acts on, the emergency
+    /// quit combination (always) and Alt+F (in other applications).
     void globalKeyPressed(std::uint32_t key, std::uint32_t modifiers);
     /// Whether Glimmora's own windows get the keys typed now (its menu is open, say).
     bool hasKeyboard() const;
