@@ -1,9 +1,11 @@
 #include <QApplication>
 
 #include "app/GlimmoraApp.h"
+#include "app/InheritedDescriptors.h"
 #include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
+    glimmora::closeInheritedDescriptors();
     // Everything below the window layer speaks X11 (window ids, stacking, capture); under a
     // Wayland session the application runs through XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");

@@ -1,6 +1,8 @@
 // What the user's desktop can do to glimmora at launch and while it runs, on a private X server:
-// another program holds the keyboard when the quit combination comes.
+// another program holds the keyboard when the quit combination comes, the launcher leaves a
+// descriptor open.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,7 +30,8 @@ using namespace std::chrono_literals;
 constexpr auto kStartTimeout = 30s;
 constexpr std::string_view kEscapeHatch = "✅ Escape hatch hotkey registered";
 
-std::unique_ptr<test::GlimmoraProcess> launch(const test::XvfbSession& session) {
+std::unique_ptr<test::GlimmoraProcess> launch(const test::XvfbSession& session,
+                                              int inheritedFd = -1) {
     return std::make_unique<test::GlimmoraProcess>(
         session, test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
                                                 .settings = "isOverlayEnabled=true\n",
@@ -70,6 +75,35 @@ TEST(LaunchSafetyEndToEndTest, QuitCombinationQuitsWithinASecondUnderAKeyboardGr
     const std::optional<int> status = glimmora->process().waitForExit(1s);
     ASSERT_TRUE(status.has_value()) << "still running under the grab\n" << glimmora->output();
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
+TEST(LaunchSafetyEndToEndTest, DescriptorsLeftOpenByTheLauncherAreClosed) {
+    test::XvfbSession session({.windowManager = false});
+    ASSERT_TRUE(session.isReady()) << session.failure();
+    const std::string leaked = session.directory() + "/leaked-by-launcher";
+    const int fd = ::open(leaked.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    auto glimmora = launch(session, fd);
+    ::close(fd);
+    ASSERT_TRUE(waitForLine(*glimmora, kEscapeHatch)) << glimmora->output();
+
+    // Nothing refers to the launcher's file, and whatever glimmora opened itself would not
+    // pass on to a program it starts.
+    const std::string proc = "/proc/" + std::to_string(glimmora->process().pid());
+    for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd")) {
+        std::error_code error;
+        EXPECT_NE(std::filesystem::read_symlink(entry.path(), error), leaked);
+        // The descriptor's open flags, in octal: "flags:\t02004002".
+        std::ifstream info(proc + "/fdinfo/" + entry.path().filename().string());
+        std::string label;
+        std::string flags;
+        info >> label >> flags;
+        const int n = std::stoi(entry.path().filename().string());
+        if (n > 2 && label == "flags:") {
+            EXPECT_NE(std::stoul(flags, nullptr, 8) & O_CLOEXEC, 0u)
+                << "descriptor " << n << " would pass on to a child";
+        }
+    }
 }
 
 }  // namespace

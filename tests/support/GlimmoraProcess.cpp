@@ -24,7 +24,7 @@ GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& opti
         environment.emplace_back("LSAN_OPTIONS", "suppressions=" + options.leakSuppressions);
     }
     process_ = std::make_unique<ChildProcess>(std::vector<std::string>{options.executable},
-                                              environment, logPath_);
+                                              environment, logPath_, options.inheritedFd);
 }
 
 std::string GlimmoraProcess::output() const {

@@ -20,6 +20,9 @@ public:
         std::string settings;
         /// LeakSanitizer suppressions for sanitizer builds; empty for none.
         std::string leakSuppressions;
+        /// A descriptor the program inherits as its descriptor 3, as from a careless launcher;
+        /// -1 for none.
+        int inheritedFd = -1;
     };
 
     GlimmoraProcess(const XvfbSession& session, const Options& options);
