@@ -1,6 +1,6 @@
 // What the user's desktop can do to glimmora at launch and while it runs, on a private X server:
 // another program holds the keyboard when the quit combination comes, the launcher leaves a
-// descriptor open.
+// descriptor open, the X server dies while the graphics driver is being set up.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -29,6 +29,8 @@ using namespace std::chrono_literals;
 // Launch and the first frames, on a loaded machine with a software renderer.
 constexpr auto kStartTimeout = 30s;
 constexpr std::string_view kEscapeHatch = "✅ Escape hatch hotkey registered";
+// Printed just before the first GLX calls of the launch.
+constexpr std::string_view kTrackersStarted = "WindowFocusTracker: Started tracking";
 
 std::unique_ptr<test::GlimmoraProcess> launch(const test::XvfbSession& session,
                                               int inheritedFd = -1) {
@@ -40,7 +42,8 @@ std::unique_ptr<test::GlimmoraProcess> launch(const test::XvfbSession& session,
 }
 
 /// Waits until `glimmora` has printed `line`, or has exited.
-bool waitForLine(test::GlimmoraProcess& glimmora, std::string_view line) {
+bool waitForLine(test::GlimmoraProcess& glimmora, std::string_view line,
+                 std::chrono::milliseconds poll = 20ms) {
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (glimmora.count(line) > 0) {
@@ -49,7 +52,7 @@ bool waitForLine(test::GlimmoraProcess& glimmora, std::string_view line) {
         if (!glimmora.process().isRunning()) {
             return false;
         }
-        std::this_thread::sleep_for(20ms);
+        std::this_thread::sleep_for(poll);
     }
     return false;
 }
@@ -103,6 +106,30 @@ TEST(LaunchSafetyEndToEndTest, DescriptorsLeftOpenByTheLauncherAreClosed) {
             EXPECT_NE(std::stoul(flags, nullptr, 8) & O_CLOEXEC, 0u)
                 << "descriptor " << n << " would pass on to a child";
         }
+    }
+}
+
+TEST(LaunchSafetyEndToEndTest, ServerDyingWhileTheDriverIsSetUpEndsWithTheXErrorLine) {
+    // The driver's set-up follows the line within some tens of milliseconds; the server dies
+    // at several moments in and around it.
+    for (const auto delay : {0ms, 15ms, 30ms, 45ms, 60ms, 90ms}) {
+        SCOPED_TRACE(std::to_string(delay.count()) + " ms after the trackers started");
+        test::XvfbSession session({.windowManager = false});
+        ASSERT_TRUE(session.isReady()) << session.failure();
+        auto glimmora = launch(session);
+        ASSERT_TRUE(waitForLine(*glimmora, kTrackersStarted, 1ms)) << glimmora->output();
+        std::this_thread::sleep_for(delay);
+        session.killServer();
+
+        const std::optional<int> status = glimmora->process().waitForExit(10s);
+        ASSERT_TRUE(status.has_value()) << "still running without a server";
+        const std::string output = glimmora->output();
+        EXPECT_FALSE(WIFSIGNALED(*status)) << "ended by signal " << WTERMSIG(*status) << "\n"
+                                           << output;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << output;
+        EXPECT_TRUE(output.find("X11 connection broke") != std::string::npos ||
+                    output.find("XIO:") != std::string::npos)
+            << output;
     }
 }
 

@@ -41,6 +41,10 @@ public:
     bool run(const std::vector<std::string>& argv,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+    /// Ends the X server at once (SIGKILL), as a crash of the server would, and waits for it:
+    /// for tests of what clients do when it goes.
+    void killServer();
+
 private:
     bool startServer(const Options& options);
     bool startWindowManager();
