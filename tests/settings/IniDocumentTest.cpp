@@ -157,6 +157,15 @@ TEST_F(IniDocumentTest, SettingValuesKeepsEveryOtherLineAsItWas) {
     IniDocument other = IniDocument::parse("[Other]\nk=1");
     other.setText("k", "2");
     EXPECT_EQ(other.text(), "[Other]\nk=1\n\n[General]\nk=2\n");
+
+    // A text that ends inside quotes would take in whatever came after: new keys go first.
+    for (const QByteArray open : {"[Other]\nk=\"open", "[General]\nk=1\\"}) {
+        IniDocument added = IniDocument::parse(open);
+        added.setText("new", "1");
+        const IniDocument reread = IniDocument::parse(added.text());
+        EXPECT_EQ(reread.value("new"), IniDocument::Value(QStringLiteral("1"))) << open.data();
+        EXPECT_EQ(reread.value("k"), IniDocument::parse(open).value("k")) << open.data();
+    }
 }
 
 }  // namespace
