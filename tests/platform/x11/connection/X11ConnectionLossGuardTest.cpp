@@ -1,0 +1,55 @@
+#include "platform/x11/connection/X11ConnectionLossGuard.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <memory>
+
+#include "support/XvfbSession.h"
+
+namespace glimmora {
+namespace {
+
+/// Crashes the way a driver does on a null reply.
+void crash() {
+    volatile int* nothing = nullptr;
+    *nothing = 1;
+}
+
+// Only a crash with the connection broken becomes a clean exit; any other stays a crash, and
+// so does every crash once the guard is gone.
+TEST(X11ConnectionLossGuardDeathTest, EndsCleanlyOnlyWhenTheConnectionHasBroken) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A display that does not exist gives a connection in its failed state.
+    xcb_connection_t* broken = xcb_connect(":65000", nullptr);
+    ASSERT_NE(xcb_connection_has_error(broken), 0);
+    EXPECT_EXIT(
+        {
+            const X11ConnectionLossGuard guard(broken);
+            crash();
+        },
+        testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(
+        {
+            { const X11ConnectionLossGuard guard(broken); }
+            crash();
+        },
+        testing::KilledBySignal(SIGSEGV), "");
+    xcb_disconnect(broken);
+
+    test::XvfbSession session({.windowManager = false});
+    ASSERT_TRUE(session.isReady()) << session.failure();
+    xcb_connection_t* working = xcb_connect(session.display().c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(working), 0);
+    EXPECT_EXIT(
+        {
+            const X11ConnectionLossGuard guard(working);
+            crash();
+        },
+        testing::KilledBySignal(SIGSEGV), "");
+    xcb_disconnect(working);
+}
+
+}  // namespace
+}  // namespace glimmora
