@@ -40,8 +40,12 @@ IniUserDefaults::Found IniUserDefaults::readFile(IniDocument* document, QString*
             return Found::Missing;
         case SettingsFile::Contents::Status::Refused:
             *problem = contents.problem;
-            return contents.problem.startsWith(QLatin1String("cannot be read")) ? Found::Unreadable
-                                                                                : Found::Missing;
+            *document = IniDocument();
+            return Found::Missing;
+        case SettingsFile::Contents::Status::Unreadable:
+            *problem = contents.problem;
+            *document = IniDocument();
+            return Found::Unreadable;
         case SettingsFile::Contents::Status::Read:
             break;
     }

@@ -136,13 +136,18 @@ SettingsFile::Contents SettingsFile::read(const QString& path) {
         contents.problem = std::move(problem);
         return contents;
     };
+    const auto fail = [&contents](int error) {
+        contents.status = Contents::Status::Unreadable;
+        contents.problem = QStringLiteral("cannot be read: %1").arg(systemError(error));
+        return contents;
+    };
     // Judged before opening: opening a device can have effects of its own.
     struct stat before {};
     if (::stat(name.constData(), &before) != 0) {
         if (isMissing(errno)) {
             return contents;
         }
-        return refuse(QStringLiteral("cannot be read: %1").arg(systemError(errno)));
+        return fail(errno);
     }
     const QString notRegular = QStringLiteral("is not a regular file");
     const QString tooLarge = QStringLiteral("is larger than %1 bytes").arg(kLargestSize);
@@ -158,7 +163,7 @@ SettingsFile::Contents SettingsFile::read(const QString& path) {
         if (isMissing(errno)) {
             return contents;
         }
-        return refuse(QStringLiteral("cannot be read: %1").arg(systemError(errno)));
+        return fail(errno);
     }
     struct stat opened {};
     if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
@@ -181,7 +186,7 @@ SettingsFile::Contents SettingsFile::read(const QString& path) {
             continue;
         }
         if (n < 0) {
-            return refuse(QStringLiteral("cannot be read: %1").arg(systemError(errno)));
+            return fail(errno);
         }
         if (n == 0) {
             break;

@@ -24,13 +24,15 @@ public:
 
     struct Contents {
         enum class Status {
-            Read,     ///< `text` holds the whole file
-            Missing,  ///< there is no file (nor directory): a first launch
-            Refused,  ///< there is something, but not a file to read: `problem` says why
+            Read,        ///< `text` holds the whole file
+            Missing,     ///< there is no file (nor directory): a first launch
+            Refused,     ///< there is something, but not a file to read: `problem` says why
+            Unreadable,  ///< there is a file, but reading it failed: `problem` says why
         };
         Status status = Status::Missing;
         QByteArray text;
-        /// Why the file was refused, completing "<path> ...": "is not a regular file".
+        /// Why the file was refused or not read, completing "<path> ...": "is not a regular
+        /// file".
         QString problem;
     };
 
