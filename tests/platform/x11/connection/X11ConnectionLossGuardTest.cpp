@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <csignal>
+#include <cstdint>
 #include <memory>
 
 #include "support/XvfbSession.h"
@@ -20,10 +21,11 @@ const auto kCrashed = testing::KilledBySignal(SIGSEGV);
 constexpr const char* kCrashReport = "";
 #endif
 
-/// Crashes the way a driver does on a null reply.
+/// Crashes the way a driver does on a null reply: a read through a pointer near null (not null
+/// itself, which UBSan would catch first).
 void crash() {
-    volatile int* nothing = nullptr;
-    *nothing = 1;
+    static volatile std::uintptr_t address = 16;
+    *reinterpret_cast<volatile int*>(address) = 1;
 }
 
 // Only a crash with the connection broken becomes a clean exit; any other stays a crash, and
