@@ -170,23 +170,20 @@ void GlimmoraApp::refreshPrimaryMonitor() {
 }
 
 void GlimmoraApp::globalKeyPressed(std::uint32_t key, std::uint32_t modifiers) {
-    const bool togglesFocus = MouseTracker::isFocusToggleKey(key, modifiers);
-    // While the system-wide key holds the combination, the press is its own, and it quits
-    // already: this path covers a combination it could not take (another program holds it).
-    const bool quits =
-        isGlobalQuitCombination(key, modifiers) && !(quitHotKey_ && quitHotKey_->isRegistered());
-    // These act on keys typed in other applications: while Glimmora itself has the keyboard
-    // (its menu open) its own key handling decides.
-    if ((!togglesFocus && !quits) || hasKeyboard()) {
-        return;
-    }
-    if (togglesFocus) {
-        mouseTracker_->keyPressed(key, modifiers);
-    }
-    if (quits) {
+    // The combination quits whatever else holds the keyboard: the system-wide key may be held
+    // by another program, or a keyboard grab (a game, a virtual machine's viewer, another
+    // program's open menu, a screen locker) may take the press before it, and raw key events
+    // still arrive then. When the system-wide key quits as well, the second request is harmless.
+    if (isGlobalQuitCombination(key, modifiers)) {
         logLine("🚨 Emergency escape hotkey triggered! Quitting app...");
         QMetaObject::invokeMethod(
             qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        return;
+    }
+    // Alt+F acts on keys typed in other applications: while Glimmora itself has the keyboard
+    // (its menu open) its own key handling decides.
+    if (MouseTracker::isFocusToggleKey(key, modifiers) && !hasKeyboard()) {
+        mouseTracker_->keyPressed(key, modifiers);
     }
 }
 

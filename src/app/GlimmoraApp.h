@@ -70,8 +70,8 @@ private:
     /// The pointer, window and caret trackers with their sources, ready for the renderer to
     /// start.
     void createTrackers();
-    /// The global key monitor: the keys typed in other applications that Glimmora acts on,
-    /// Alt+F and the emergency quit combination.
+    /// The global key monitor: the keys typed anywhere that Glimmora acts on, the emergency
+    /// quit combination (always) and Alt+F (in other applications).
     void globalKeyPressed(std::uint32_t key, std::uint32_t modifiers);
     /// Whether Glimmora's own windows get the keys typed now (its menu is open, say).
     bool hasKeyboard() const;

@@ -3,10 +3,12 @@
 #include "app/CommandLine.h"
 #include "app/ControlClient.h"
 #include "app/GlimmoraApp.h"
+#include "app/InheritedDescriptors.h"
 #include "app/InstanceGuard.h"
 #include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
+    glimmora::closeInheritedDescriptors();
     // Options control the Glimmora that already runs (or print help); only a bare launch goes on.
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {

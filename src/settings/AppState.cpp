@@ -35,34 +35,36 @@ bool accepts(LoadRule rule, double value) {
     }
 }
 
-// Each load assigns through the property's setter, so observers see loaded values.
+// Each load assigns through the property's setter, so observers see loaded values; whatever
+// the file says, the value assigned is within the setting's range.
 template <typename Number>
-void load(const UserDefaults& d, const QString& key, LoadRule rule, Published<Number>& property) {
-    if (rule == LoadRule::NotStored || (rule == LoadRule::IfPresent && !d.contains(key))) {
+void load(const UserDefaults& d, const SettingRow& row, Published<Number>& property) {
+    const QString key = QString::fromLatin1(row.name);
+    if (row.rule == LoadRule::NotStored || (row.rule == LoadRule::IfPresent && !d.contains(key))) {
         return;
     }
-    const Number value = read(d, key, static_cast<Number*>(nullptr));
-    if (!accepts(rule, static_cast<double>(value))) {
+    Number value = read(d, key, static_cast<Number*>(nullptr));
+    if (!accepts(row.rule, static_cast<double>(value))) {
         return;
     }
-    property = value;
-    if (rule == LoadRule::ZeroMeansOne && value == Number(0)) {
-        property = Number(1);
+    if (row.rule == LoadRule::ZeroMeansOne && value == Number(0)) {
+        value = Number(1);
     }
+    property = withinRange(row, value);
 }
 
 // Text and the profile list load only when present (the table checks their rule).
-void load(const UserDefaults& d, const QString& key, LoadRule, Published<QString>& property) {
-    if (auto text = d.stringValue(key)) {
+void load(const UserDefaults& d, const SettingRow& row, Published<QString>& property) {
+    if (auto text = d.stringValue(QString::fromLatin1(row.name))) {
         property = *text;
     }
 }
-void load(const UserDefaults& d, const QString& key, LoadRule,
+void load(const UserDefaults& d, const SettingRow& row,
           Published<std::vector<FocusProfile>>& property) {
-    if (auto data = d.dataValue(key)) {
+    if (auto data = d.dataValue(QString::fromLatin1(row.name))) {
         // Undecodable data leaves the built-in profiles, silently.
         if (auto profiles = decodeFocusProfiles(*data)) {
-            property = std::move(*profiles);
+            property = withinRange(row, std::move(*profiles));
         }
     }
 }
@@ -104,9 +106,7 @@ void AppState::loadSettings() {
         return;
     }
     for (const SettingRow* row : storedSettingsInFileOrder()) {
-        const QString key = QString::fromLatin1(row->name);
-        std::visit([&](auto member) { load(defaults_, key, row->rule, this->*member); },
-                   row->member);
+        std::visit([&](auto member) { load(defaults_, *row, this->*member); }, row->member);
     }
 }
 
@@ -119,13 +119,17 @@ bool AppState::saveSettings() {
 }
 
 void AppState::applyProfile(const FocusProfile& profile) {
+    // A profile made in memory need not have come through loading: its numbers are kept in
+    // range here too.
+    static const SettingRow& brightness = *findSetting("screenBrightness");
+    static const SettingRow& tint = *findSetting("dyslexiaTintColor");
     activeProfileName = profile.name;
     isScreenDimmerEnabled = profile.screenDimmerEnabled;
-    screenBrightness = profile.screenBrightness;
+    screenBrightness = withinRange(brightness, profile.screenBrightness);
     isFocusEnabled = profile.focusModeEnabled;
     isSmartFocusEnabled = profile.smartFocusEnabled;
     isDyslexiaAidsEnabled = profile.dyslexiaAidsEnabled;
-    dyslexiaTintColor = profile.dyslexiaTintColor;
+    dyslexiaTintColor = withinRange(tint, profile.dyslexiaTintColor);
     isCursorSpotlightEnabled = profile.cursorSpotlightEnabled;
 }
 

@@ -55,7 +55,7 @@ private:
 public:
     // One Published<T> per row of GLIMMORA_SETTINGS (SettingsTable.h), in its order, each
     // starting at its default: isOverlayEnabled, readingRulerZoom, focusProfiles, ...
-#define GLIMMORA_DECLARE_SETTING(name, Type, initial, rule, filePlace) \
+#define GLIMMORA_DECLARE_SETTING(name, Type, initial, rule, filePlace, range) \
     Published<Type> name{objectWillChange_, initial};
     GLIMMORA_SETTINGS(GLIMMORA_DECLARE_SETTING)
 #undef GLIMMORA_DECLARE_SETTING

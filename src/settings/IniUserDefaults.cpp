@@ -1,9 +1,12 @@
 #include "settings/IniUserDefaults.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QStringDecoder>
 #include <charconv>
 #include <cmath>
+
+#include "core/Log.h"
+#include "settings/SettingsFile.h"
 
 namespace glimmora {
 
@@ -20,10 +23,44 @@ Number numberIn(const std::optional<QString>& text, Parse parse) {
 
 }  // namespace
 
-IniUserDefaults::IniUserDefaults(const QString& filePath)
-    : settings_(filePath, QSettings::IniFormat) {
-    settings_.setAtomicSyncRequired(true);
-    settings_.setFallbacksEnabled(false);
+IniUserDefaults::IniUserDefaults(const QString& filePath) : path_(filePath) {
+    QString problem;
+    if (readFile(&document_, &problem) != Found::Document && !problem.isEmpty()) {
+        logLine(QStringLiteral("Settings: %1 %2; starting from the defaults")
+                    .arg(path_, problem)
+                    .toStdString());
+    }
+}
+
+IniUserDefaults::Found IniUserDefaults::readFile(IniDocument* document, QString* problem) const {
+    const SettingsFile::Contents contents = SettingsFile::read(path_);
+    switch (contents.status) {
+        case SettingsFile::Contents::Status::Missing:
+            *document = IniDocument();
+            return Found::Missing;
+        case SettingsFile::Contents::Status::Refused:
+            *problem = contents.problem;
+            *document = IniDocument();
+            return Found::Missing;
+        case SettingsFile::Contents::Status::Unreadable:
+            *problem = contents.problem;
+            *document = IniDocument();
+            return Found::Unreadable;
+        case SettingsFile::Contents::Status::Read:
+            break;
+    }
+    // A settings file is UTF-8 text; a picture or other binary file is none, even though an
+    // INI reader would make something of it. A character cut off at the end counts as not
+    // text too: what a save adds after it would turn it into garbage in the middle.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(contents.text);
+    if (utf8.hasError() || contents.text.contains('\0')) {
+        *problem = QStringLiteral("is not text");
+        *document = IniDocument();
+        return Found::Missing;
+    }
+    *document = IniDocument::parse(contents.text);
+    return Found::Document;
 }
 
 QString IniUserDefaults::defaultFilePath() {
@@ -36,15 +73,15 @@ QString IniUserDefaults::defaultFilePath() {
 }
 
 std::optional<QString> IniUserDefaults::textValue(const QString& key) const {
-    const QVariant v = settings_.value(key);
-    if (v.typeId() == QMetaType::QString) {
-        return v.toString();
+    const std::optional<IniDocument::Value> value = document_.value(key);
+    if (value && std::holds_alternative<QString>(*value)) {
+        return std::get<QString>(*value);
     }
-    return std::nullopt;  // missing, a list ("a, b"), a byte array or a serialised variant
+    return std::nullopt;  // missing, a list ("a, b"), data or a serialised variant
 }
 
 bool IniUserDefaults::contains(const QString& key) const {
-    return settings_.contains(key);
+    return document_.contains(key);
 }
 
 bool IniUserDefaults::boolValue(const QString& key) const {
@@ -83,44 +120,79 @@ std::optional<QString> IniUserDefaults::stringValue(const QString& key) const {
 }
 
 std::optional<QByteArray> IniUserDefaults::dataValue(const QString& key) const {
-    const QVariant v = settings_.value(key);
-    if (v.typeId() == QMetaType::QByteArray) {
-        return v.toByteArray();
+    const std::optional<IniDocument::Value> value = document_.value(key);
+    if (value && std::holds_alternative<QByteArray>(*value)) {
+        return std::get<QByteArray>(*value);
     }
-    if (v.typeId() == QMetaType::QString) {
-        return v.toString().toUtf8();  // hand-edited text stands for its UTF-8 bytes
+    if (value && std::holds_alternative<QString>(*value)) {
+        return std::get<QString>(*value).toUtf8();  // hand-edited text stands for its UTF-8 bytes
     }
     return std::nullopt;
 }
 
+void IniUserDefaults::set(const QString& key, IniDocument::Value value) {
+    if (const auto* text = std::get_if<QString>(&value)) {
+        document_.setText(key, *text);
+    } else if (const auto* data = std::get_if<QByteArray>(&value)) {
+        document_.setData(key, *data);
+    }
+    changes_.emplace_back(key, std::move(value));
+}
+
 void IniUserDefaults::setBool(const QString& key, bool value) {
-    settings_.setValue(key, value ? QStringLiteral("true") : QStringLiteral("false"));
+    set(key, value ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 void IniUserDefaults::setFloat(const QString& key, float value) {
     // The shortest text that reads back as the same float: 0.8 rather than 0.800000011920929.
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);
-    settings_.setValue(key, QString::fromLatin1(text, static_cast<int>(result.ptr - text)));
+    set(key, QString::fromLatin1(text, static_cast<int>(result.ptr - text)));
 }
 
 void IniUserDefaults::setInteger(const QString& key, qint64 value) {
-    settings_.setValue(key, QString::number(value));
+    set(key, QString::number(value));
 }
 
 void IniUserDefaults::setString(const QString& key, const QString& value) {
-    settings_.setValue(key, value);
+    set(key, value);
 }
 
 void IniUserDefaults::setData(const QString& key, const QByteArray& value) {
-    settings_.setValue(key, value);
+    set(key, value);
 }
 
 bool IniUserDefaults::sync() {
-    const QString directory = QFileInfo(settings_.fileName()).absolutePath();
-    QDir().mkpath(directory);
-    settings_.sync();
-    return settings_.status() == QSettings::NoError;
+    if (changes_.empty()) {
+        return true;
+    }
+    // The file as it is now, so that what other programs or versions wrote since stays.
+    IniDocument current;
+    QString problem;
+    const Found found = readFile(&current, &problem);
+    bool saved = false;
+    if (found == Found::Unreadable) {
+        problem += QLatin1String("; not saved over it");
+    } else {
+        for (const auto& [key, value] : changes_) {
+            if (const auto* text = std::get_if<QString>(&value)) {
+                current.setText(key, *text);
+            } else if (const auto* data = std::get_if<QByteArray>(&value)) {
+                current.setData(key, *data);
+            }
+        }
+        problem.clear();
+        saved = SettingsFile::replace(path_, current.text(), &problem);
+    }
+    if (saved) {
+        document_ = std::move(current);
+        changes_.clear();
+        reportedProblem_.clear();
+    } else if (problem != reportedProblem_) {
+        logLine(QStringLiteral("Settings: %1 %2").arg(path_, problem).toStdString());
+        reportedProblem_ = problem;
+    }
+    return saved;
 }
 
 }  // namespace glimmora

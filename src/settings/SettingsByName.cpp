@@ -98,10 +98,13 @@ struct TextForm<std::vector<FocusProfile>> {
 };
 
 const SettingRow* findProperty(QStringView name) {
-    const auto rows = settingsTable();
-    const auto it = std::ranges::find_if(
-        rows, [name](const SettingRow& row) { return name == QLatin1String(row.name); });
-    return it == rows.end() ? nullptr : &*it;
+    // Setting names are ASCII: anything else names no setting.
+    for (const QChar c : name) {
+        if (c.unicode() > 0x7f) {
+            return nullptr;
+        }
+    }
+    return findSetting(name.toLatin1().toStdString());
 }
 
 /// `value` for an error line: at most 40 characters, control characters (a JSON text's line
@@ -172,8 +175,8 @@ bool setSettingFromText(AppState& settings, QStringView name, QStringView value,
     if (property == nullptr) {
         return false;
     }
-    return parseFor(*property, value, error, [&settings](auto member, auto parsed) {
-        settings.*member = std::move(parsed);
+    return parseFor(*property, value, error, [&settings, property](auto member, auto parsed) {
+        settings.*member = withinRange(*property, std::move(parsed));
     });
 }
 

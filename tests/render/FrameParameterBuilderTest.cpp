@@ -63,8 +63,8 @@ TEST_F(FrameParameterBuilderTest, EveryBlockReachesTheShaderFieldByField) {
         "isColorBlindFilterEnabled=true colorBlindFilterType=3 "
         "colorBlindFilterIntensity=0.65 isCursorSpotlightEnabled=true "
         "cursorSpotlightRadius=0.22 cursorSpotlightDimAmount=0.55 "
-        "cursorSpotlightEffectMode=4 cursorSpotlightBorderWidth=0.09 "
-        "isDyslexiaAidsEnabled=true dyslexiaTintColor=5 dyslexiaTintStrength=0.36 "
+        "cursorSpotlightEffectMode=4 cursorSpotlightBorderWidth=0.04 "
+        "isDyslexiaAidsEnabled=true dyslexiaTintColor=2 dyslexiaTintStrength=0.36 "
         "dyslexiaLineGuide=true isBreathPacerEnabled=true breathPacerStyle=2 "
         "breathPacerIntensity=0.46 breathsPerMinute=6 focusModeEffect=4 "
         "focusModeGlitchAmount=0.15 focusModeDimAmount=0.26 focusModeDesatAmount=0.37");
@@ -94,7 +94,7 @@ TEST_F(FrameParameterBuilderTest, EveryBlockReachesTheShaderFieldByField) {
         {-0.25f, 1, 0, 0},
         {3, 0.65f, 1, 0},
         {0.21f, 0.38f, 0.22f, 0.03f, 0.55f, 1, 4, 2.5f},     // on the mouse, with the fixed border
-        {5, 0.36f, 0, 1, 0.71f + 0.015f + 0.002f, 1, 0, 0},  // the line guide under the caret
+        {2, 0.36f, 0, 1, 0.71f + 0.015f + 0.002f, 1, 0, 0},  // the line guide under the caret
         {1, 2, 0.46f, 6, 1, 0, 0, 0},                        // the breath at its peak
         {4, 0.15f, 0.26f, 0.37f, 0.3f, 1, 0, 0},
         {},  // no binding 13

@@ -12,6 +12,7 @@
 #include "settings/IniUserDefaults.h"
 #include "settings/MemoryUserDefaults.h"
 #include "settings/SettingsTestSupport.h"
+#include "support/LogCapture.h"
 
 namespace glimmora {
 namespace {
@@ -59,6 +60,12 @@ TEST_F(AppStateFileTest, EachLoadRuleReadsAHandEditedFile) {
         // 0 stands for 1.
         {"overlayOpacity", "0", "1"},
         {"dyslexiaTintColor", "0", "1"},
+        {"dyslexiaTintColor", "4", "4"},
+        // Numbers outside their range: the nearest end, after the load rule had its say.
+        {"screenBrightness", "-1", "-0.8"},
+        {"dyslexiaTintStrength", "50", "0.6"},
+        {"overlayOpacity", "0.1", "0.5"},
+        {"dyslexiaTintColor", "9", "4"},
         // Only when present: switches that older saves lack, text, a profile list that decodes.
         {"focusFollowsCursor", nullptr, "true"},
         {"focusFollowsCursor", "false", "false"},
@@ -133,6 +140,23 @@ TEST(AppStateProfiles, ListThatDoesNotConvertIsLeftAsItWas) {
     state.saveSettings();
     EXPECT_EQ(d.dataValue("focusProfiles"), QByteArray(R"([{"name": "half a profile"}])"));
     EXPECT_EQ(d.floatValue("readingRulerZoom"), 2.0f);  // the rest is saved
+}
+
+TEST(AppStateProfiles, NumbersOutsideTheirRangeAreBroughtInWhenLoadedAndWhenApplied) {
+    MemoryUserDefaults d;
+    d.setBool("isOverlayEnabled", true);
+    auto stored = builtInFocusProfiles();
+    stored[1].screenBrightness = -1.0f;
+    d.setData("focusProfiles", *encodeFocusProfiles(stored));
+    const test::LogCapture log;
+    AppState state(d);
+    EXPECT_EQ(state.focusProfiles()[1].screenBrightness, -0.8f);
+
+    FocusProfile glaring = stored[2];
+    glaring.screenBrightness = 1.0f;
+    state.applyProfile(glaring);
+    EXPECT_EQ(state.screenBrightness(), 0.8f);
+    EXPECT_EQ(log.lines().size(), 2u) << log.text();
 }
 
 TEST(AppStateProfiles, ApplyingSetsItsEightSettingsInOrderWithoutSaving) {

@@ -5,6 +5,7 @@
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 #include "settings/SettingsTestSupport.h"
+#include "support/LogCapture.h"
 
 namespace glimmora {
 namespace {
@@ -36,16 +37,19 @@ TEST_F(SettingsByNameTest, EveryNameSetsItsOwnPropertyAndNoOtherAndReadsBack) {
     }
 }
 
-TEST_F(SettingsByNameTest, AcceptsWhatTheStoreLeavesUncheckedAndWritesTheShortestText) {
+TEST_F(SettingsByNameTest, AcceptsWhatParsesBringingNumbersIntoRangeAndWritesTheShortestText) {
     const std::tuple<const char*, const char*, const char*> accepted[] = {
-        {"readingRulerZoom", "1e-3", "0.001"},   {"cursorSpotlightBorderWidth", "0.0050", "0.005"},
-        {"breathPacerStyle", "-3", "-3"},        {"activeProfileName", "", ""},
+        {"cursorSpotlightBorderWidth", "0.0050", "0.005"},
+        {"activeProfileName", "", ""},
         {"activeProfileName", "a=b c", "a=b c"},
+        {"screenBrightness", "1e1", "0.8"},  // as loading does (SettingsTableTest)
     };
+    const test::LogCapture log;
     for (const auto& [name, text, readBack] : accepted) {
         EXPECT_TRUE(setSettingFromText(state_, QString::fromLatin1(name), QString(text), nullptr));
         EXPECT_EQ(settingText(state_, QString::fromLatin1(name)), QString(readBack)) << text;
     }
+    EXPECT_EQ(log.text(), "Settings: screenBrightness 10 is out of range; using 0.8\n");
     EXPECT_EQ(settingText(state_, u"noSuchSetting"), std::nullopt);
 }
 

@@ -27,7 +27,7 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
-                           const std::string& logPath, bool reports) {
+                           const std::string& logPath, bool reports, int passFd) {
     // Ours, with `environment` over it (and a later entry of it over an earlier one).
     std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e) {
@@ -53,8 +53,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Environme
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     if (reports) {
         posix_spawn_file_actions_adddup2(&actions, report[1], 3);
+    } else if (passFd != -1) {
+        posix_spawn_file_actions_adddup2(&actions, passFd, 3);
     }
-    posix_spawn_file_actions_addclosefrom_np(&actions, reports ? 4 : 3);
+    const bool passes = reports || passFd != -1;
+    posix_spawn_file_actions_addclosefrom_np(&actions, passes ? 4 : 3);
     pid_t pid = 0;
     if (posix_spawnp(&pid, argvp[0], &actions, nullptr, argvp.data(), envp.data()) == 0) {
         pid_ = pid;

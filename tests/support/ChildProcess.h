@@ -18,9 +18,10 @@ public:
 
     /// Starts `argv` (found on PATH) with `environment` added to ours, its standard output and
     /// error appended to `logPath`, standard input from /dev/null, and no other descriptor;
-    /// with `reports`, a pipe as descriptor 3 for readReport().
+    /// with `reports`, a pipe as descriptor 3 for readReport(); otherwise `passFd`, when not -1,
+    /// as descriptor 3 (what a careless launcher leaves open).
     ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
-                 const std::string& logPath, bool reports = false);
+                 const std::string& logPath, bool reports = false, int passFd = -1);
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();

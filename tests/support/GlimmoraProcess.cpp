@@ -37,7 +37,8 @@ GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& opti
     environment.insert(environment.end(), options.environment.begin(), options.environment.end());
     std::vector<std::string> argv{options.executable};
     argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
-    process_ = std::make_unique<ChildProcess>(argv, environment, logPath_);
+    process_ =
+        std::make_unique<ChildProcess>(argv, environment, logPath_, false, options.inheritedFd);
 }
 
 std::string GlimmoraProcess::settingsText() const {

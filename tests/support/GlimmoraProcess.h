@@ -27,6 +27,9 @@ public:
         std::vector<std::string> arguments{};
         /// False: leave the settings file as an earlier process of this session left it.
         bool writesSettings = true;
+        /// A descriptor the program inherits as its descriptor 3, as from a careless launcher;
+        /// -1 for none.
+        int inheritedFd = -1;
     };
 
     GlimmoraProcess(const XvfbSession& session, const Options& options);

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -112,6 +113,13 @@ bool XvfbSession::run(const std::vector<std::string>& argv, std::chrono::millise
     ChildProcess command(argv, {{"DISPLAY", display_}}, directory_ + "/commands.log");
     const auto status = command.waitForExit(timeout);
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+void XvfbSession::killServer() {
+    if (server_) {
+        server_->sendSignal(SIGKILL);
+        server_->waitForExit(std::chrono::seconds(5));
+    }
 }
 
 }  // namespace glimmora::test

@@ -41,6 +41,9 @@ public:
 
     /// Sends `signal` to the X server (SIGKILL to lose it, SIGSTOP to hang it, SIGCONT).
     void signalServer(int signal) { server_->sendSignal(signal); }
+    /// Ends the X server at once (SIGKILL), as a crash of the server would, and waits for it:
+    /// for tests of what clients do when it goes.
+    void killServer();
 
 private:
     bool startServer(const Options& options);

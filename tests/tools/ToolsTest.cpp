@@ -180,8 +180,10 @@ protected:
 };
 
 TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
+    // A hand-edited file, comment included.
     const QByteArray dimmer =
-        "[General]\nisOverlayEnabled=true\nisScreenDimmerEnabled=true\nscreenBrightness=-0.5\n";
+        "# darker\n[General]\nisOverlayEnabled=true\nisScreenDimmerEnabled=true\n"
+        "screenBrightness=-0.5\n";
     const QString settings = write("glimmora.conf", dimmer);
     const QDateTime modified = QFileInfo(settings).lastModified();
     // Without "isOverlayEnabled" nothing counts as saved: every default stands.

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
-#include <QSettings>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -22,6 +21,7 @@
 #include "settings/IniUserDefaults.h"
 #include "settings/MemoryUserDefaults.h"
 #include "settings/SettingsByName.h"
+#include "settings/SettingsFile.h"
 
 namespace glimmora {
 
@@ -35,8 +35,6 @@ constexpr QRgb kNotDrawn = qRgba(0x12, 0x34, 0x56, 0x78);
 // and room to decode and convert a picture that size at four bytes a pixel.
 constexpr int kLargestPicture = 16384;
 constexpr int kAllocationLimitMegabytes = 1100;
-// Settings files are a few kilobytes; one that is not a settings file must not be read whole.
-constexpr qint64 kLargestSettingsFile = 1024 * 1024;
 
 RenderResult failure(RenderExit status, QString error) {
     return {status, std::move(error)};
@@ -139,32 +137,21 @@ std::optional<QImage> readPicture(const QString& path, QString* error) {
 /// The loader itself reads a missing or unreadable file as "nothing saved" and carries on with
 /// the defaults; a tool asked for a particular file must say so instead.
 bool isReadableSettingsFile(const QString& path, QString* error) {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        *error = QStringLiteral("cannot read settings file %1: %2")
-                     .arg(quoted(path), info.exists() ? QStringLiteral("not a file")
-                                                      : QStringLiteral("no such file"));
+    const SettingsFile::Contents contents = SettingsFile::read(path);
+    if (contents.status == SettingsFile::Contents::Status::Missing) {
+        *error = QStringLiteral("cannot read settings file %1: no such file").arg(quoted(path));
         return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read settings file %1: %2")
-                     .arg(quoted(path), file.errorString());
+    if (contents.status != SettingsFile::Contents::Status::Read) {
+        *error =
+            QStringLiteral("cannot read settings file %1: %2").arg(quoted(path), contents.problem);
         return false;
     }
     // Settings files are short UTF-8 text; a picture or other binary file is none, even though
     // the INI reader would make something of it.
-    const QByteArray head = file.read(kLargestSettingsFile + 1);
-    file.close();
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(head);
-    if (head.size() > kLargestSettingsFile || text.contains(QChar(0)) || utf8.hasError()) {
-        *error = QStringLiteral("cannot read settings file %1: not in the settings format")
-                     .arg(quoted(path));
-        return false;
-    }
-    const QSettings probe(path, QSettings::IniFormat);
-    if (probe.status() != QSettings::NoError) {
+    const QString text = utf8(contents.text);
+    if (text.contains(QChar(0)) || utf8.hasError()) {
         *error = QStringLiteral("cannot read settings file %1: not in the settings format")
                      .arg(quoted(path));
         return false;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/x11/connection/X11ConnectionLossGuard.h"
+
 namespace glimmora {
 namespace {
 
@@ -38,10 +40,18 @@ int attribute(Display* display, GLXFBConfig config, int name) {
 
 }  // namespace
 
-GlxPixmapConfigs::GlxPixmapConfigs(Display* display, int screen) {
+GlxPixmapConfigs::GlxPixmapConfigs(Display* display, xcb_connection_t* connection, int screen) {
+    if (display == nullptr) {
+        return;
+    }
+    // A server gone since the last request is noticed here, by Xlib, whose I/O error handler
+    // ends the process with the usual line; one that goes while the driver talks to it below
+    // would crash the driver instead, which the guard turns into the same clean end.
+    XSync(display, False);
+    const X11ConnectionLossGuard guard(connection);
     int errorBase = 0;
     int eventBase = 0;
-    if (display == nullptr || !glXQueryExtension(display, &errorBase, &eventBase)) {
+    if (!glXQueryExtension(display, &errorBase, &eventBase)) {
         return;
     }
     offered_ =

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <GL/glx.h>
+#include <xcb/xcb.h>
+
 #include <optional>
 
 namespace glimmora {
@@ -16,9 +18,14 @@ struct GlxPixmapConfig {
 
 /// What GLX_EXT_texture_from_pixmap offers on one screen: whether the extension is there, and
 /// a configuration for 24-bit (RGB) and 32-bit (RGBA) pixmaps, read once. No context needed.
+///
+/// Reading them is often the first GLX call of the process, which sets the driver up and talks
+/// to the server for a while. Should the server go away meanwhile (in the first moments of a
+/// session), the process ends with the X error line and status 1 instead of a driver crash.
 class GlxPixmapConfigs {
 public:
-    GlxPixmapConfigs(Display* display, int screen);
+    /// `connection` is the XCB connection under `display`.
+    GlxPixmapConfigs(Display* display, xcb_connection_t* connection, int screen);
 
     /// The extension is offered, with its entry points, and 24-bit pixmaps can be bound.
     bool canBindPixmaps() const { return offered_ && depth24_.has_value(); }

@@ -113,7 +113,7 @@ GlxSceneCompositor::GlxSceneCompositor(Display* display, xcb_connection_t* conne
     : display_(display),
       connection_(connection),
       configs_(std::make_unique<GlxPixmapConfigs>(
-          display, display != nullptr ? DefaultScreen(display) : 0)) {}
+          display, connection, display != nullptr ? DefaultScreen(display) : 0)) {}
 
 GlxSceneCompositor::~GlxSceneCompositor() {
     if (!ready_) {

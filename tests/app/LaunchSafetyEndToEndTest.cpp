@@ -1,0 +1,137 @@
+// What the user's desktop can do to glimmora at launch and while it runs, on a private X server:
+// another program holds the keyboard when the quit combination comes, the launcher leaves a
+// descriptor open, the X server dies while the graphics driver is being set up.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "support/GlimmoraProcess.h"
+#include "support/X11TestDisplay.h"
+#include "support/XvfbSession.h"
+
+namespace glimmora {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Launch and the first frames, on a loaded machine with a software renderer.
+constexpr auto kStartTimeout = 30s;
+constexpr std::string_view kEscapeHatch = "✅ Escape hatch hotkey registered";
+// Printed just before the first GLX calls of the launch.
+constexpr std::string_view kTrackersStarted = "WindowFocusTracker: Started tracking";
+
+std::unique_ptr<test::GlimmoraProcess> launch(const test::XvfbSession& session,
+                                              int inheritedFd = -1) {
+    return std::make_unique<test::GlimmoraProcess>(
+        session, test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
+                                                .settings = "isOverlayEnabled=true\n",
+                                                .leakSuppressions = GLIMMORA_LSAN_SUPPRESSIONS,
+                                                .inheritedFd = inheritedFd});
+}
+
+/// Waits until `glimmora` has printed `line`, or has exited.
+bool waitForLine(test::GlimmoraProcess& glimmora, std::string_view line,
+                 std::chrono::milliseconds poll = 20ms) {
+    const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (glimmora.count(line) > 0) {
+            return true;
+        }
+        if (!glimmora.process().isRunning()) {
+            return false;
+        }
+        std::this_thread::sleep_for(poll);
+    }
+    return false;
+}
+
+TEST(LaunchSafetyEndToEndTest, QuitCombinationQuitsWithinASecondUnderAKeyboardGrab) {
+    test::XvfbSession session({.windowManager = false});
+    ASSERT_TRUE(session.isReady()) << session.failure();
+    auto glimmora = launch(session);
+    ASSERT_TRUE(waitForLine(*glimmora, kEscapeHatch)) << glimmora->output();
+
+    // A game, a virtual machine's viewer or a screen locker: every key goes to it alone.
+    test::X11TestDisplay other(session.display());
+    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> grab(
+        xcb_grab_keyboard_reply(
+            other.connection(),
+            xcb_grab_keyboard(other.connection(), 0, other.root(), XCB_CURRENT_TIME,
+                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr),
+        &std::free);
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+
+    ASSERT_TRUE(session.run({"xdotool", "key", "ctrl+alt+super+Escape"}));
+    const std::optional<int> status = glimmora->process().waitForExit(1s);
+    ASSERT_TRUE(status.has_value()) << "still running under the grab\n" << glimmora->output();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
+TEST(LaunchSafetyEndToEndTest, DescriptorsLeftOpenByTheLauncherAreClosed) {
+    test::XvfbSession session({.windowManager = false});
+    ASSERT_TRUE(session.isReady()) << session.failure();
+    const std::string leaked = session.directory() + "/leaked-by-launcher";
+    const int fd = ::open(leaked.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    auto glimmora = launch(session, fd);
+    ::close(fd);
+    ASSERT_TRUE(waitForLine(*glimmora, kEscapeHatch)) << glimmora->output();
+
+    // Nothing refers to the launcher's file, and whatever glimmora opened itself would not
+    // pass on to a program it starts.
+    const std::string proc = "/proc/" + std::to_string(glimmora->process().pid());
+    for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd")) {
+        std::error_code error;
+        EXPECT_NE(std::filesystem::read_symlink(entry.path(), error), leaked);
+        // The descriptor's open flags, in octal: "flags:\t02004002".
+        std::ifstream info(proc + "/fdinfo/" + entry.path().filename().string());
+        std::string label;
+        std::string flags;
+        info >> label >> flags;
+        const int n = std::stoi(entry.path().filename().string());
+        if (n > 2 && label == "flags:") {
+            EXPECT_NE(std::stoul(flags, nullptr, 8) & O_CLOEXEC, 0u)
+                << "descriptor " << n << " would pass on to a child";
+        }
+    }
+}
+
+TEST(LaunchSafetyEndToEndTest, ServerDyingWhileTheDriverIsSetUpEndsWithTheXErrorLine) {
+    // The driver's set-up follows the line within some tens of milliseconds; the server dies
+    // at several moments in and around it.
+    for (const auto delay : {0ms, 15ms, 30ms, 45ms, 60ms, 90ms}) {
+        SCOPED_TRACE(std::to_string(delay.count()) + " ms after the trackers started");
+        test::XvfbSession session({.windowManager = false});
+        ASSERT_TRUE(session.isReady()) << session.failure();
+        auto glimmora = launch(session);
+        ASSERT_TRUE(waitForLine(*glimmora, kTrackersStarted, 1ms)) << glimmora->output();
+        std::this_thread::sleep_for(delay);
+        session.killServer();
+
+        const std::optional<int> status = glimmora->process().waitForExit(10s);
+        ASSERT_TRUE(status.has_value()) << "still running without a server";
+        const std::string output = glimmora->output();
+        EXPECT_FALSE(WIFSIGNALED(*status)) << "ended by signal " << WTERMSIG(*status) << "\n"
+                                           << output;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << output;
+        EXPECT_TRUE(output.find("X11 connection broke") != std::string::npos ||
+                    output.find("XIO:") != std::string::npos)
+            << output;
+    }
+}
+
+}  // namespace
+}  // namespace glimmora

@@ -1,0 +1,172 @@
+#include "settings/IniDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace glimmora {
+namespace {
+
+/// QSettings reading and writing files, to hold the document to the same dialect.
+class IniDocumentTest : public ::testing::Test {
+protected:
+    /// A new file each time: QSettings caches a file it has read while its size and time stay.
+    QString newPath() { return dir_.filePath(QStringLiteral("%1.conf").arg(++files_)); }
+
+    QString fileWith(const QByteArray& text) {
+        const QString path = newPath();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        return path;
+    }
+
+    static QByteArray contents(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    /// How QSettings reads key `k` of `text`, in the document's terms.
+    std::optional<IniDocument::Value> qsettingsValue(const QByteArray& text) {
+        const QSettings settings(fileWith(text), QSettings::IniFormat);
+        const QVariant v = settings.value("k");
+        if (!v.isValid()) {
+            return settings.contains("k")
+                       ? std::optional(IniDocument::Value(IniDocument::OtherValue{}))
+                       : std::nullopt;
+        }
+        if (v.typeId() == QMetaType::QString) {
+            return v.toString();
+        }
+        if (v.typeId() == QMetaType::QByteArray) {
+            return v.toByteArray();
+        }
+        return IniDocument::OtherValue{};
+    }
+
+    QTemporaryDir dir_;
+    int files_ = 0;
+};
+
+TEST_F(IniDocumentTest, WritesEachValueAsQSettingsDoesAndBothReadItBack) {
+    const QString texts[] = {
+        "true",
+        "-0.8",
+        "",
+        "Night Mode, \"quiet\" = on; @home",
+        " padded ",
+        "@at the start",
+        "tab\tline\nbreak\\",
+        QStringLiteral("na\u00efve \U0001F319"),
+        QString::fromLatin1("a\x01"
+                            "b",
+                            3),  // a digit after a code must not join it
+        QString::fromLatin1("nul\0"
+                            "1",
+                            5),
+    };
+    const QByteArray data[] = {
+        QByteArray("[{\"a\":1}]\n\0tail", 15),
+        "\x7f\x80\xe9\xff"
+        "ab",
+        "",
+        "x)y",
+    };
+    std::vector<std::pair<QVariant, IniDocument::Value>> values;
+    for (const QString& text : texts) {
+        values.emplace_back(text, text);
+    }
+    for (const QByteArray& bytes : data) {
+        values.emplace_back(bytes, bytes);
+    }
+    for (const auto& [variant, value] : values) {
+        SCOPED_TRACE(variant.toString().toStdString());
+        const QString theirs = newPath();
+        {
+            QSettings settings(theirs, QSettings::IniFormat);
+            settings.setValue("k", variant);
+        }
+        IniDocument ours;
+        if (const auto* text = std::get_if<QString>(&value)) {
+            ours.setText("k", *text);
+        } else {
+            ours.setData("k", std::get<QByteArray>(value));
+        }
+        EXPECT_EQ(ours.text(), contents(theirs));
+        EXPECT_EQ(IniDocument::parse(contents(theirs)).value("k"), value);
+        EXPECT_EQ(qsettingsValue(ours.text()), value);
+    }
+}
+
+TEST_F(IniDocumentTest, ReadsHandEditedLinesAsQSettingsDoes) {
+    const QByteArray texts[] = {
+        "k = 1 ; a note",
+        "k=\"a;b\" ",
+        "k=a, b",
+        "k=@@x",
+        "k=@Variant(\\0\\0\\0\\x7f)",
+        "k=@Rect(1 2 3)",
+        "k=@Invalid()",
+        "k=\\x41\\102\\q\\\n",
+        "k=\"multi\nline\"",
+        "k=1\nk=2",
+        "[Other]\nk=1",
+        "[Other]\nk=1\n[general]\nk=2",
+        "[Other\nk=1",
+        "; note\n  k=1",
+        "; note\n \nk=1;note\n  k=2",
+        "k=@String(a)",
+        "# not a comment\nk=1",
+        "\xef\xbb\xbfk=bom",
+        "%6B=escaped key",
+        "k=\\x",
+    };
+    for (const QByteArray& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_EQ(IniDocument::parse(text).value("k"), qsettingsValue(text));
+    }
+}
+
+TEST_F(IniDocumentTest, SettingValuesKeepsEveryOtherLineAsItWas) {
+    const QByteArray before =
+        "; written by hand\n"
+        "# a line no INI reader understands\n"
+        "[General]\n"
+        "k = old ; why\n"
+        "futureKey=@ByteArray(kept)\n"
+        "\n"
+        "[Other]\n"
+        "k=not ours\n";
+    IniDocument document = IniDocument::parse(before);
+    document.setText("k", "new, with comma");
+    document.setData("added", "a\nb");
+    EXPECT_EQ(document.text(),
+              "; written by hand\n"
+              "# a line no INI reader understands\n"
+              "[General]\n"
+              "k =\"new, with comma\"; why\n"
+              "futureKey=@ByteArray(kept)\n"
+              "added=@ByteArray(a\\nb)\n"
+              "\n"
+              "[Other]\n"
+              "k=not ours\n");
+    EXPECT_EQ(document.keys(), (std::vector<QString>{"k", "futureKey", "added"}));
+
+    // Without a top-level part, new keys go into a [General] section of their own at the end.
+    IniDocument other = IniDocument::parse("[Other]\nk=1");
+    other.setText("k", "2");
+    EXPECT_EQ(other.text(), "[Other]\nk=1\n\n[General]\nk=2\n");
+
+    // A text that ends inside quotes would take in whatever came after: new keys go first.
+    for (const QByteArray open : {"[Other]\nk=\"open", "[General]\nk=1\\"}) {
+        IniDocument added = IniDocument::parse(open);
+        added.setText("new", "1");
+        const IniDocument reread = IniDocument::parse(added.text());
+        EXPECT_EQ(reread.value("new"), IniDocument::Value(QStringLiteral("1"))) << open.data();
+        EXPECT_EQ(reread.value("k"), IniDocument::parse(open).value("k")) << open.data();
+    }
+}
+
+}  // namespace
+}  // namespace glimmora
