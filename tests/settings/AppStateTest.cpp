@@ -147,16 +147,19 @@ TEST(AppStateProfiles, NumbersOutsideTheirRangeAreBroughtInWhenLoadedAndWhenAppl
     d.setBool("isOverlayEnabled", true);
     auto stored = builtInFocusProfiles();
     stored[1].screenBrightness = -1.0f;
+    stored[2].dyslexiaTintColor = 7;
     d.setData("focusProfiles", *encodeFocusProfiles(stored));
     const test::LogCapture log;
     AppState state(d);
     EXPECT_EQ(state.focusProfiles()[1].screenBrightness, -0.8f);
+    EXPECT_EQ(state.focusProfiles()[2].dyslexiaTintColor, 4);
 
     FocusProfile glaring = stored[2];
     glaring.screenBrightness = 1.0f;
     state.applyProfile(glaring);
     EXPECT_EQ(state.screenBrightness(), 0.8f);
-    EXPECT_EQ(log.lines().size(), 2u) << log.text();
+    EXPECT_EQ(state.dyslexiaTintColor(), 4);
+    EXPECT_EQ(log.lines().size(), 4u) << log.text();
 }
 
 TEST(AppStateProfiles, ApplyingSetsItsEightSettingsInOrderWithoutSaving) {

@@ -126,6 +126,11 @@ TEST_F(IniUserDefaultsTest, SavingReplacesOnlyARegularFileAndSaysWhetherItDid) {
          },
          false},
         {[&] { QFile::link(elsewhere, path()); }, false},  // a link that leads nowhere
+        {[&] {  // a dotfile manager's link: it stays a link, and its target is replaced
+             write("[General]\nkept=1\n", elsewhere);
+             QFile::link(elsewhere, path());
+         },
+         true},
     };
     for (const auto& [make, replaces] : cases) {
         make();
@@ -136,6 +141,7 @@ TEST_F(IniUserDefaultsTest, SavingReplacesOnlyARegularFileAndSaysWhetherItDid) {
         EXPECT_EQ(d.sync(), replaces);
         if (replaces) {
             EXPECT_TRUE(contents(path()).contains("\nisOverlayEnabled=true\n"));
+            EXPECT_EQ(S_ISLNK(mode(path(), false)), S_ISLNK(before));
         } else {
             EXPECT_EQ(mode(path(), false), before) << "replaced";
         }
@@ -143,19 +149,6 @@ TEST_F(IniUserDefaultsTest, SavingReplacesOnlyARegularFileAndSaysWhetherItDid) {
         QFile::remove(elsewhere);
         QDir(path()).removeRecursively();
     }
-}
-
-TEST_F(IniUserDefaultsTest, LinkToARegularFileStaysALinkAndItsTargetIsReplaced) {
-    const QString target = dir_.filePath("dotfiles/glimmora.conf");
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    write("[General]\nkept=1\n", target);
-    QDir().mkpath(folder());
-    ASSERT_TRUE(QFile::link(target, path()));
-    IniUserDefaults d(path());
-    d.setInteger("breathPacerStyle", 3);
-    ASSERT_TRUE(d.sync());
-    EXPECT_TRUE(S_ISLNK(mode(path(), false)));
-    EXPECT_EQ(contents(target), "[General]\nkept=1\nbreathPacerStyle=3\n");
 }
 
 TEST_F(IniUserDefaultsTest, SaveKeepsCommentsOtherKeysAndLinesItCannotReadAndReportsSuccess) {

@@ -98,21 +98,5 @@ TEST(SettingsTable, ValuesOutsideTheRangeBecomeItsNearestEndWithOneLine) {
               "Settings: colorBlindFilterType -1 is out of range; using 0\n");
 }
 
-TEST(SettingsTable, ProfilesKeepTheirBrightnessAndTintWithinTheSettingsTheySet) {
-    std::vector<FocusProfile> profiles = builtInFocusProfiles();
-    profiles[1].screenBrightness = -1.0f;
-    profiles[2].dyslexiaTintColor = 7;
-    std::vector<FocusProfile> expected = profiles;
-    expected[1].screenBrightness = -0.8f;
-    expected[2].dyslexiaTintColor = 4;
-    const test::LogCapture log;
-    EXPECT_EQ(withinRange(row("focusProfiles"), profiles), expected);
-    EXPECT_EQ(log.text(),
-              "Settings: focusProfiles \"Night Mode\" screenBrightness -1 is out of range; "
-              "using -0.8\n"
-              "Settings: focusProfiles \"Presentation\" dyslexiaTintColor 7 is out of range; "
-              "using 4\n");
-}
-
 }  // namespace
 }  // namespace glimmora
