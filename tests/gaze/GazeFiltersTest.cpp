@@ -30,6 +30,12 @@ TEST(LowPassFilterTest, PassesTheFirstValueThenBlendsWithTheAlphaOfTheMoment) {
     EXPECT_EQ(filter.filter(1.0), -1.0) << "the alpha survives a reset";
 }
 
+// Sampled every 3 s, the one-second time constant leaves a quarter: period and tau not swapped.
+TEST(OneEuroFilterTest, SmoothingFactorIsOneOverOnePlusTauOverPeriod) {
+    EXPECT_DOUBLE_EQ(smoothingFactor(kOneSecondCutoff, 1.0), 0.5);
+    EXPECT_DOUBLE_EQ(smoothingFactor(kOneSecondCutoff, 3.0), 0.75);
+}
+
 // With 1 s steps and both cutoffs at kOneSecondCutoff every smoothing factor at rest is 1/2. A
 // step of 10 is a speed of 10, smoothed to 5; beta 1/(5 pi) then triples the cutoff to 3/(2 pi),
 // and the factor becomes 1 / (1 + 1/3) = 3/4.
