@@ -196,6 +196,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {0.75, 1.35},
                  2,
                  true},
+        Scenario{"FailedStop",
+                 restartBy([](auto& t) {
+                     t.service.stopError = "BadDrawable";
+                     t.capture->restartCapture();
+                 }),
+                 {kStarted, "Error stopping capture: BadDrawable", kStarted},
+                 {0.75, 1.35},
+                 2,
+                 true},
         Scenario{"ScreenWake",
                  restartBy([](auto& t) { t.capture->handleScreenWake(); }),
                  {kStarted, "Screen wake detected - restarting capture", kStarted},
