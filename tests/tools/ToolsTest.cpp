@@ -1,9 +1,8 @@
-// glimmora-render's command line, offline render and compositing in process; then both tools
-// run as programs, always without a display server.
+// glimmora-render's command line and offline render in process, then run as a program, always
+// without a display server.
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -87,28 +86,6 @@ TEST(RenderOptionsTest, ReadsGoodCommandLinesAndNamesTheProblemInBadOnes) {
     }
 }
 
-TEST(CompositeOverDesktopTest, AddsThePremultipliedFrameToWhatShowsThrough) {
-    QImage frame(2, 2, QImage::Format_ARGB32);
-    QImage desktop(2, 2, QImage::Format_RGB32);
-    // Each pixel its own case, so that a pixel out of place shows too.
-    const std::tuple<QPoint, QRgb, QRgb, QRgb> cases[] = {
-        {{0, 0}, qRgba(10, 120, 250, 255), qRgb(200, 200, 200), qRgb(10, 120, 250)},  // opaque
-        {{1, 0}, qRgba(0, 0, 0, 0), qRgb(17, 99, 230), qRgb(17, 99, 230)},            // transparent
-        // 64 of red at alpha 128 over grey 200, of which 127/255 (99.6) shows through.
-        {{0, 1}, qRgba(64, 0, 0, 128), qRgb(200, 200, 200), qRgb(164, 100, 100)},
-        {{1, 1}, qRgba(0, 255, 0, 255), qRgb(1, 2, 3), qRgb(0, 255, 0)},
-    };
-    for (const auto& [at, over, under, shown] : cases) {
-        frame.setPixel(at, over);
-        desktop.setPixel(at, under);
-    }
-    const QImage screen = compositeOverDesktop(frame, desktop);
-    EXPECT_EQ(screen.format(), QImage::Format_RGB32);
-    for (const auto& [at, over, under, shown] : cases) {
-        EXPECT_EQ(screen.pixel(at), shown) << at.x() << ", " << at.y();
-    }
-}
-
 /// A temporary folder holding the desktop picture in.png: a 67 × 41 gradient (an odd size, so
 /// row padding or a transposed read-back would show) with a grey patch that dims plainly.
 class ToolsTest : public ::testing::Test {
@@ -134,17 +111,11 @@ protected:
     /// What a run wrote to out.png, or a null picture.
     QImage output() const { return QImage(path("out.png")).convertToFormat(QImage::Format_RGB32); }
     int outputGrey() const { return qGreen(output().pixel(30, 20)); }
-    /// A PNG of noise (so it does not compress to nothing), cut off halfway.
+    /// The desktop picture's PNG cut off halfway.
     QString truncatedPicture() const {
-        QImage noise(64, 64, QImage::Format_RGB32);
-        for (int i = 0; i < 64 * 64; ++i) {
-            noise.setPixel(i % 64, i / 64, (i * 2654435761u) >> 8);
-        }
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        noise.save(&buffer, "PNG");
-        return write("cut.png", png.left(png.size() / 2));
+        QFile png(path("in.png"));
+        EXPECT_TRUE(png.open(QIODevice::ReadOnly));
+        return write("cut.png", png.readAll().left(png.size() / 2));
     }
 
     struct Run {

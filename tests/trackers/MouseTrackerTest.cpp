@@ -55,17 +55,6 @@ TEST_F(MouseTrackerTest, PublishesThePositionAsFractionsOfThePrimaryMonitorUncla
     }
 }
 
-TEST_F(MouseTrackerTest, AnnouncesEachFieldBeforePublishingItInOrder) {
-    Lines events;
-    Subscription will = tracker.objectWillChange().connect([&] { events.push_back("will"); });
-    Subscription p =
-        tracker.mousePosition.sinkChanges([&](const Point&) { events.push_back("p"); });
-    Subscription x = tracker.normalizedX.sinkChanges([&](float) { events.push_back("x"); });
-    Subscription y = tracker.normalizedY.sinkChanges([&](float) { events.push_back("y"); });
-    tracker.pointerMoved(960, 540);
-    EXPECT_EQ(events, (Lines{"will", "p", "will", "x", "will", "y"}));
-}
-
 TEST_F(MouseTrackerTest, MovementWithoutAPrimaryMonitorPublishesNothing) {
     for (const std::optional<Rect> missing : {std::optional<Rect>(), std::optional(Rect{})}) {
         primary = missing;

@@ -117,19 +117,6 @@ TEST_F(TextCursorTrackerTest, StartsOneTimerOnceTheSourceHasAnswered) {
     EXPECT_EQ(timer->startCount(), 1);
 }
 
-TEST_F(TextCursorTrackerTest, LogsOnReacquisitionAndEveryHundredthSuccess) {
-    startTrusted();
-    for (int poll = 1; poll <= 250; ++poll) {
-        // Successes 1 to 149, one failure, then successes 150 to 249.
-        pollWith(poll == 150 ? std::nullopt : std::optional(Rect{100, 200, 2, 16}), "");
-    }
-    // Success 1 (found), 100, 150 (found again) and 200.
-    EXPECT_EQ(log.count("TextCursorTracker: Cursor at normalizedY=0.231"), 4);
-    EXPECT_EQ(log.lines().size(), 4u);
-    ASSERT_EQ(systemLines.size(), 4u);
-    EXPECT_EQ(systemLines[0], "TextCursorTracker: Cursor at Y=0.231 in unknown");
-}
-
 TEST_F(TextCursorTrackerTest, WantsAccessibilityWhileEitherFeatureFollowsTheCaret) {
     tracker.startTracking();
     state.focusFollowsCursor = false;

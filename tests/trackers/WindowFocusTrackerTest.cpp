@@ -90,26 +90,6 @@ TEST(ActiveWindowRuleTest, ChoosesThePrincipalWindowOfTheFrontmostApplication) {
     }
 }
 
-TEST(NormalizeToMonitorTest, MeasuresFromThePrimaryMonitorsCorner) {
-    const struct {
-        Rect bounds;
-        Rect monitor;
-        Rect expected;
-    } cases[] = {
-        {{0, 100, 1000, 500}, {0, 0, 2000, 1000}, {0, 0.1, 0.5, 0.5}},
-        // The primary monitor right of a 1920-pixel one; the window centred on it.
-        {{2420, 250, 1000, 500}, {1920, 0, 2000, 1000}, {0.25, 0.25, 0.5, 0.5}},
-    };
-    for (const auto& c : cases) {
-        // y comes through the window's bottom edge: equal in all but the last bits.
-        const Rect n = normalizeToMonitor(c.bounds, c.monitor);
-        EXPECT_DOUBLE_EQ(n.x, c.expected.x);
-        EXPECT_DOUBLE_EQ(n.y, c.expected.y);
-        EXPECT_DOUBLE_EQ(n.width, c.expected.width);
-        EXPECT_DOUBLE_EQ(n.height, c.expected.height);
-    }
-}
-
 /// The tracker over a 2000 × 1000 monitor with our overlay in front of an editor window.
 class WindowFocusTrackerTest : public testing::Test {
 protected:
@@ -194,9 +174,11 @@ TEST_F(WindowFocusTrackerTest, OnlyMovesAboveAThousandthArePublished) {
     }
 }
 
-TEST_F(WindowFocusTrackerTest, LosingTheWindowKeepsTheLastBounds) {
-    showEditorAt({500, 250, 1000, 500});
+TEST_F(WindowFocusTrackerTest, MeasuresFromThePrimaryMonitorAndKeepsTheBoundsOfALostWindow) {
+    monitor = Rect{1920, 0, 2000, 1000};  // right of a 1920-pixel monitor
+    showEditorAt({2420, 250, 1000, 500});
     tracker->startTracking();
+    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0.25, 0.25, 0.5, 0.5}));
     windows = {{.windowId = 2, .ownerPid = kEditor, .bounds = {0, 0, 50, 50}}};
     timer->fire();
     EXPECT_FALSE(tracker->hasActiveWindow());

@@ -15,26 +15,18 @@ using Kind = AtspiRequest::Kind;
 constexpr auto kScreen = AtspiCoordinates::screen;
 constexpr auto kWindow = AtspiCoordinates::window;
 
-AtspiReply numbers(std::vector<std::int64_t> values) {
+AtspiReply numbers(std::vector<std::int64_t> numbers, std::string text = "") {
     AtspiReply reply;
     reply.ok = true;
-    reply.numbers = std::move(values);
+    reply.numbers = std::move(numbers);
+    reply.text = std::move(text);
     return reply;
 }
-AtspiReply text(std::string value) {
-    AtspiReply reply;
-    reply.ok = true;
-    reply.text = std::move(value);
-    return reply;
-}
-AtspiReply error(std::string name, std::string message = "") {
+AtspiReply refused(std::string message = "", std::string name = "NotSupported") {
     AtspiReply reply;
     reply.errorName = "org.freedesktop.DBus.Error." + name;
     reply.errorMessage = std::move(message);
     return reply;
-}
-AtspiReply refused(std::string message = "") {
-    return error("NotSupported", std::move(message));
 }
 
 struct Step {
@@ -96,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         Recording{"QtEmptyLastLineStartsBelowTheLineBreak", kScreen,
                   caretAt(4, kScreen, numbers({0, 0, 0, 0})) +
                       std::vector<Step>{{{Kind::characterExtents, 3}, numbers({427, 301, 0, 14})},
-                                        {{Kind::text, 3, 4}, text("\n")},
+                                        {{Kind::text, 3, 4}, numbers({}, "\n")},
                                         {{Kind::characterExtents, 0}, numbers({406, 301, 7, 14})}},
                   Rect{406, 315, 0, 14}},
         Recording{"Gtk4RefusesScreenCoordinates", kScreen,
@@ -138,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                   std::nullopt},
         Recording{"NoTextIsNoCaret",
                   kScreen,
-                  {{{Kind::selectionCount}, error("UnknownMethod")},
-                   {{Kind::caretOffset}, error("UnknownMethod")}},
+                  {{{Kind::selectionCount}, refused("", "UnknownMethod")},
+                   {{Kind::caretOffset}, refused("", "UnknownMethod")}},
                   std::nullopt}),
     [](const testing::TestParamInfo<Recording>& info) { return std::string(info.param.what); });
 

@@ -108,25 +108,6 @@ TEST_P(DesktopCaptureTest, LeavesOwnWindowsOutAlsoWhenTheyAppearLaterOrInAFrame)
     EXPECT_EQ(at(450, 50), kPlain) << "the framed client";
 }
 
-TEST_P(DesktopCaptureTest, SendsSignsOfLifeWhenStillAndKeepsDrawingNobodySees) {
-    const xcb_window_t hidden = window({100, 100, 50, 50}, kRed);
-    const xcb_window_t cover = window({80, 80, 100, 100}, kGreen);
-    ASSERT_EQ(run.start(), "");
-    const auto signs = [&](int atLeast) {
-        return waitUntil([&] { return run.delegate.record().signsOfLife >= atLeast; }, 3s);
-    };
-    ASSERT_TRUE(signs(2));
-    EXPECT_EQ(run.delegate.record().pictures, 1);
-
-    x.fill(hidden, {0, 0, 50, 50}, kBlue);
-    ASSERT_TRUE(signs(run.delegate.record().signsOfLife + 2));
-    if (path == CapturePath::Copying) {
-        EXPECT_EQ(run.delegate.record().pictures, 1) << "nothing visible changed";
-    }
-    x.unmap(cover);
-    EXPECT_TRUE(showsSoon(110, 110, kBlue));
-}
-
 TEST_P(DesktopCaptureTest, SpacesPicturesByTheMinimumInterval) {
     const xcb_window_t changing = window({0, 0, 100, 100}, kRed);
     ASSERT_EQ(run.start(std::nullopt, {.minimumFrameInterval = 0.1}), "");

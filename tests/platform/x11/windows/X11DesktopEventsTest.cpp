@@ -49,7 +49,7 @@ protected:
     std::vector<std::uint32_t> restored;
 };
 
-TEST_F(X11DesktopEventsTest, ReportsTopLevelWindowsMappedRestackedAndCirculated) {
+TEST_F(X11DesktopEventsTest, ReportsTopLevelWindowsScreenChangesAndTheScreenSaverGoingOff) {
     listen();
     const xcb_window_t first = x.createWindow({10, 10, 100, 100});
     const xcb_window_t second = x.createWindow({20, 20, 100, 100});
@@ -64,9 +64,23 @@ TEST_F(X11DesktopEventsTest, ReportsTopLevelWindowsMappedRestackedAndCirculated)
         return std::any_of(changes.begin(), changes.end(),
                            [](const TopLevelChange& c) { return c.kind == Kind::circulated; });
     }));
+
+    ASSERT_TRUE(session.run({"xrandr", "--newmode", "small", "10", "320", "330", "340", "350",
+                             "240", "250", "260", "270"}));
+    ASSERT_TRUE(session.run({"xrandr", "--addmode", "screen", "small"}));
+    ASSERT_TRUE(session.run({"xrandr", "--output", "screen", "--mode", "small"}));
+    EXPECT_TRUE(eventually([&] { return screenChanges > 0; }));
+
+    xcb_force_screen_saver(x.connection(), XCB_SCREEN_SAVER_ACTIVE);
+    x.sync();
+    settle();
+    EXPECT_EQ(wakes, 0) << "the saver coming on is no wake";
+    xcb_force_screen_saver(x.connection(), XCB_SCREEN_SAVER_RESET);
+    x.flush();
+    EXPECT_TRUE(eventually([&] { return wakes == 1; }));
 }
 
-TEST_F(X11DesktopEventsTest, OnlyIconicToNormalIsARestore) {
+TEST_F(X11DesktopEventsTest, OnlyIconicToNormalIsARestoreAlsoForClientsMovedInOrOutOfFrames) {
     listen();
     const struct {
         std::vector<int> states;
@@ -88,28 +102,8 @@ TEST_F(X11DesktopEventsTest, OnlyIconicToNormalIsARestore) {
                   c.restores ? std::vector<std::uint32_t>{client} : std::vector<std::uint32_t>{})
             << c.states.size() << " states";
     }
-}
 
-TEST_F(X11DesktopEventsTest, FindsMinimisedClientsInsideFramesAtStartButIgnoresTheirChanges) {
-    // A reparenting window manager's layout: frame on the root, client inside with WM_STATE.
-    const xcb_window_t frame = x.createWindow({10, 10, 200, 200});
-    const xcb_window_t client = x.createWindow({0, 20, 200, 180}, false, 0, frame);
-    setWmState(client, kIconic);
-    x.map(frame);
-    x.sync();
-    listen();
-    x.map(client);
-    x.raise(client);
-    settle();
-    EXPECT_TRUE(std::none_of(changes.begin(), changes.end(), [&](const TopLevelChange& c) {
-        return c.window == client;
-    })) << "not a top-level window";
-    setWmState(client, kNormal);
-    EXPECT_EQ(restored, std::vector<std::uint32_t>{client});
-}
-
-TEST_F(X11DesktopEventsTest, FollowsClientsMovedIntoAFrameOrOutToTheRoot) {
-    listen();
+    restored.clear();
     // Created and destroyed before the creation is handled: watching them fails on the server.
     for (int i = 0; i < 5; ++i) {
         xcb_destroy_window(x.connection(), x.createWindow({10, 10, 50, 50}));
@@ -128,21 +122,22 @@ TEST_F(X11DesktopEventsTest, FollowsClientsMovedIntoAFrameOrOutToTheRoot) {
     EXPECT_EQ(restored, (std::vector<std::uint32_t>{framed, freed}));
 }
 
-TEST_F(X11DesktopEventsTest, ReportsScreenChangesAndTheScreenSaverGoingOff) {
-    listen();
-    ASSERT_TRUE(session.run({"xrandr", "--newmode", "small", "10", "320", "330", "340", "350",
-                             "240", "250", "260", "270"}));
-    ASSERT_TRUE(session.run({"xrandr", "--addmode", "screen", "small"}));
-    ASSERT_TRUE(session.run({"xrandr", "--output", "screen", "--mode", "small"}));
-    EXPECT_TRUE(eventually([&] { return screenChanges > 0; }));
-
-    xcb_force_screen_saver(x.connection(), XCB_SCREEN_SAVER_ACTIVE);
+TEST_F(X11DesktopEventsTest, FindsMinimisedClientsInsideFramesAtStartButIgnoresTheirChanges) {
+    // A reparenting window manager's layout: frame on the root, client inside with WM_STATE.
+    const xcb_window_t frame = x.createWindow({10, 10, 200, 200});
+    const xcb_window_t client = x.createWindow({0, 20, 200, 180}, false, 0, frame);
+    setWmState(client, kIconic);
+    x.map(frame);
     x.sync();
+    listen();
+    x.map(client);
+    x.raise(client);
     settle();
-    EXPECT_EQ(wakes, 0) << "the saver coming on is no wake";
-    xcb_force_screen_saver(x.connection(), XCB_SCREEN_SAVER_RESET);
-    x.flush();
-    EXPECT_TRUE(eventually([&] { return wakes == 1; }));
+    EXPECT_TRUE(std::none_of(changes.begin(), changes.end(), [&](const TopLevelChange& c) {
+        return c.window == client;
+    })) << "not a top-level window";
+    setWmState(client, kNormal);
+    EXPECT_EQ(restored, std::vector<std::uint32_t>{client});
 }
 
 }  // namespace
