@@ -197,6 +197,16 @@ TEST_F(OverlayRendererTest, SkipsAFrameItCannotDrawAndSaysWhy) {
     EXPECT_EQ(record->lastScene, nullptr);
 }
 
+TEST_F(OverlayRendererTest, GazeTrackingSwitchesFocusModeOnButNotOff) {
+    auto renderer = makeRenderer();
+    settings_.isGazeTrackingEnabled = true;
+    EXPECT_EQ(log_.lines(), Lines{"Gaze tracking enabled - Focus mode auto-activated"});
+    EXPECT_TRUE(settings_.isFocusEnabled());
+    settings_.isGazeTrackingEnabled = false;
+    EXPECT_EQ(log_.lines().size(), 1u);
+    EXPECT_TRUE(settings_.isFocusEnabled());
+}
+
 TEST_F(OverlayRendererTest, FramesFollowTheTrackersAndClicksExplodeOnTheRenderersClock) {
     Point pointer{200, 450};
     const auto screen = [] { return std::optional(Rect{0, 0, 800, 600}); };
