@@ -23,12 +23,10 @@
 #include <thread>
 
 #include "platform/x11/connection/XcbReply.h"
-#include "support/ChildProcess.h"
+#include "support/AtspiSession.h"
 #include "support/GlimmoraProcess.h"
-#include "support/SessionBus.h"
 #include "support/TestApplication.h"
 #include "support/X11TestDisplay.h"
-#include "support/XvfbSession.h"
 
 namespace glimmora {
 namespace {
@@ -90,42 +88,31 @@ protected:
     /// second instance then finds the first through the display alone.
     void startDesktop(Tray tray) {
         test::testApplication();
-        session = std::make_unique<test::XvfbSession>(
+        desktop = std::make_unique<test::AtspiSession>(
             test::XvfbSession::Options{.width = kScreenWidth, .height = kScreenHeight});
-        ASSERT_TRUE(session->isReady()) << session->failure();
-        x = std::make_unique<test::X11TestDisplay>(session->display());
+        ASSERT_TRUE(desktop->isReady()) << desktop->failure();
+        x = std::make_unique<test::X11TestDisplay>(desktop->desktop().display());
         x->setWallpaper(kWallpaper);
-        const std::string directory = session->directory();
-        const std::string runtime = directory + "/runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        environment = {{"DISPLAY", session->display()},
-                       {"XDG_CONFIG_HOME", directory + "/config"},
-                       {"XDG_DATA_HOME", directory + "/data"},
-                       {"XDG_RUNTIME_DIR", runtime}};
+        environment = desktop->environment();
+        const std::string directory = desktop->desktop().directory();
         if (tray == Tray::xembed) {
             environment.emplace_back("DBUS_SESSION_BUS_ADDRESS",
                                      "unix:path=" + directory + "/none");
             // Whether it takes the tray before or after Glimmora starts, the icon must come.
-            trayHost = std::make_unique<test::ChildProcess>(
-                std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
-                                         "--widthtype", "request", "--height", "24"},
-                environment, directory + "/trayer.log");
-            return;
+            trayHost = desktop->launch({"trayer", "--edge", "top", "--align", "right",
+                                        "--widthtype", "request", "--height", "24"},
+                                       "trayer.log", environment);
         }
-        sessionBus = std::make_unique<test::SessionBus>(directory, environment);
-        ASSERT_FALSE(sessionBus->address().empty()) << "dbus-daemon did not start";
-        environment.emplace_back("DBUS_SESSION_BUS_ADDRESS", sessionBus->address());
-        bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
-            QString::fromStdString(sessionBus->address()), QString::fromStdString(directory)));
+        bus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(QString::fromStdString(desktop->sessionBusAddress()),
+                                          QString::fromStdString(directory)));
         if (tray == Tray::statusNotifier) {
             // xfce4-panel with nothing but its tray, from a configuration of its own (so it
             // shows no first-run dialog).
             const std::string xml = directory + "/config/xfce4/xfconf/xfce-perchannel-xml";
             std::filesystem::create_directories(xml);
             std::filesystem::copy_file(XFCE4_PANEL_CONFIG, xml + "/xfce4-panel.xml");
-            trayHost = std::make_unique<test::ChildProcess>(std::vector<std::string>{"xfce4-panel"},
-                                                            environment, directory + "/panel.log");
+            trayHost = desktop->launch({"xfce4-panel"}, "panel.log");
             ASSERT_TRUE(test::waitUntil(
                 [&] { return watcherProperty("IsStatusNotifierHostRegistered").toBool(); },
                 kStartTimeout))
@@ -151,11 +138,12 @@ protected:
     std::unique_ptr<test::GlimmoraProcess> startGlimmora(const std::string& settings,
                                                          bool writesSettings) {
         return std::make_unique<test::GlimmoraProcess>(
-            *session, test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
-                                                     .settings = settings,
-                                                     .leakSuppressions = GLIMMORA_LSAN_SUPPRESSIONS,
-                                                     .environment = environment,
-                                                     .writesSettings = writesSettings});
+            desktop->desktop(),
+            test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
+                                           .settings = settings,
+                                           .leakSuppressions = GLIMMORA_LSAN_SUPPRESSIONS,
+                                           .environment = environment,
+                                           .writesSettings = writesSettings});
     }
 
     /// A second instance leaves, printing `why`; the first runs on.
@@ -180,7 +168,8 @@ protected:
     int command(const std::vector<std::string>& arguments) {
         std::vector<std::string> argv{GLIMMORA_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        test::ChildProcess process(argv, environment, session->directory() + "/commands.log");
+        test::ChildProcess process(argv, environment,
+                                   desktop->desktop().directory() + "/commands.log");
         const std::optional<int> status = process.waitForExit(kChangeTimeout);
         return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     }
@@ -299,9 +288,8 @@ protected:
             kChangeTimeout, {}, 50ms);
     }
 
-    std::unique_ptr<test::XvfbSession> session;
+    std::unique_ptr<test::AtspiSession> desktop;
     std::unique_ptr<test::X11TestDisplay> x;
-    std::unique_ptr<test::SessionBus> sessionBus;
     std::unique_ptr<QDBusConnection> bus;
     std::unique_ptr<test::ChildProcess> trayHost;
     std::unique_ptr<test::GlimmoraProcess> glimmora;
@@ -340,13 +328,13 @@ TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHo
     // between two programs): it is repeated until the menu opens.
     ASSERT_TRUE(test::waitUntil(
         [&] {
-            session->run({"xdotool", "mousemove", std::to_string(icon->first),
+            desktop->run({"xdotool", "mousemove", std::to_string(icon->first),
                           std::to_string(icon->second), "click", "3"});
             return test::waitUntil([&] { return menuIsOpen(); }, 3s);
         },
         kChangeTimeout));
     // The seventh item is "🌙 Screen Dimmer"; Right opens it on "Enable Screen Dimmer".
-    ASSERT_TRUE(session->run({"xdotool", "key", "--delay", "100", "Down", "Down", "Down", "Down",
+    ASSERT_TRUE(desktop->run({"xdotool", "key", "--delay", "100", "Down", "Down", "Down", "Down",
                               "Down", "Down", "Down", "Right", "Return"}));
     EXPECT_TRUE(fileSays("isScreenDimmerEnabled=true"));
     ASSERT_TRUE(screenShows(dimmed(-0.5f))) << seen;
