@@ -28,37 +28,29 @@ protected:
                           .remove = [this] { calls.push_back("remove keys"); }}};
 };
 
-TEST_F(AppDelegateTest, LaunchObservesOnlyLaterChangesThenInstallsTheKeys) {
+TEST_F(AppDelegateTest, LaunchObservesLaterChangesAndTerminationReleasesOnlyTheKeys) {
     settings.isGazeTrackingEnabled = true;  // before launch, and current at launch: not delivered
     delegate.applicationDidFinishLaunching();
     EXPECT_EQ(log.lines(), (Lines{"AppDelegate: applicationDidFinishLaunching",
                                   "AppDelegate: Setting up gaze tracking observer",
                                   "AppDelegate: Observer registered, cancellables count: 1"}));
     EXPECT_EQ(calls, Lines{"install keys"});
-}
 
-TEST_F(AppDelegateTest, EveryChangeStartsOrStopsTracking) {
-    delegate.applicationDidFinishLaunching();
     log.clear();
-    calls.clear();
-    settings.isGazeTrackingEnabled = true;
     settings.isGazeTrackingEnabled = true;  // no difference, delivered all the same
     settings.isGazeTrackingEnabled = false;
-    EXPECT_EQ(calls, (Lines{"start", "window", "start", "window", "stop"}));
-    EXPECT_EQ(log.count("AppDelegate: Gaze tracking toggled to: true"), 2);
-    EXPECT_EQ(log.count("AppDelegate: Starting gaze tracking..."), 2);
-    EXPECT_EQ(log.lines().back(), "AppDelegate: Stopping gaze tracking...");
-}
+    EXPECT_EQ(calls, (Lines{"install keys", "start", "window", "stop"}));
+    EXPECT_EQ(log.lines(), (Lines{"AppDelegate: Gaze tracking toggled to: true",
+                                  "AppDelegate: Starting gaze tracking...",
+                                  "AppDelegate: Gaze tracking toggled to: false",
+                                  "AppDelegate: Stopping gaze tracking..."}));
 
-TEST_F(AppDelegateTest, TerminationReleasesTheKeysOnceAndLeavesTheObserver) {
-    delegate.applicationDidFinishLaunching();
     log.clear();
     calls.clear();
     delegate.applicationWillTerminate();
     delegate.applicationWillTerminate();
     EXPECT_EQ(calls, Lines{"remove keys"});
     EXPECT_TRUE(log.lines().empty()) << "it saves and prints nothing";
-
     settings.isGazeTrackingEnabled = true;  // the process is ending: only the keys go
     EXPECT_EQ(calls, (Lines{"remove keys", "start", "window"}));
 }

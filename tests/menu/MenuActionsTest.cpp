@@ -64,22 +64,20 @@ protected:
     int refreshes = 0;
 };
 
-TEST_F(MenuActionsTest, OverlaySwitchOrdersTheWindowOutAndIn) {
+TEST_F(MenuActionsTest, WindowSwitchesReachTheOverlayWindow) {
     act().perform(chosen(MenuCommand::toggleOverlay));
     EXPECT_FALSE(isOn("isOverlayEnabled"));
     EXPECT_FALSE(overlay->isVisible());
     act().perform(chosen(MenuCommand::toggleOverlay));
     EXPECT_TRUE(overlay->isVisible());
 
-    windows.overlayWindow.reset();  // not configured yet: only the setting changes
-    act().perform(chosen(MenuCommand::toggleOverlay));
-    EXPECT_FALSE(isOn("isOverlayEnabled"));
-}
-
-TEST_F(MenuActionsTest, HidingFromScreenSharingTellsTheWindows) {
     act().perform(chosen(MenuCommand::toggleHideFromScreenSharing));
     EXPECT_TRUE(isOn("isHiddenFromScreenSharing"));
     EXPECT_EQ(overlay->sharingType(), WindowSharingType::none);
+
+    windows.overlayWindow.reset();  // not configured yet: only the setting changes
+    act().perform(chosen(MenuCommand::toggleOverlay));
+    EXPECT_FALSE(isOn("isOverlayEnabled"));
 }
 
 TEST_F(MenuActionsTest, ScheduledProfilesSwitchStartsAndStopsTheScheduler) {
@@ -88,6 +86,14 @@ TEST_F(MenuActionsTest, ScheduledProfilesSwitchStartsAndStopsTheScheduler) {
     EXPECT_EQ(settingText(settings, u"activeProfileName"), QStringLiteral("Work Hours"));
     act().perform(chosen(MenuCommand::toggleScheduledProfiles));
     EXPECT_FALSE(scheduler.isScheduling());
+
+    // Written by name (the command line) rather than chosen: the same follow-ups.
+    setSettingFromText(settings, u"isScheduledProfilesEnabled", u"true", nullptr);
+    act().settingWritten(u"isScheduledProfilesEnabled");
+    EXPECT_TRUE(scheduler.isScheduling());
+    setSettingFromText(settings, u"isOverlayEnabled", u"false", nullptr);
+    act().settingWritten(u"isOverlayEnabled");
+    EXPECT_FALSE(overlay->isVisible());
 }
 
 TEST_F(MenuActionsTest, HooksRunWithTheStateTheyNeed) {
@@ -110,15 +116,6 @@ TEST_F(MenuActionsTest, ProfileIdThatIsNotInTheListDoesNothing) {
     act().perform(chosen(MenuCommand::applyProfile, QUuid::createUuid().toString()));
     act().perform(chosen(MenuCommand::applyProfile, QStringLiteral("Night Mode")));
     EXPECT_EQ(changes, 0);
-}
-
-TEST_F(MenuActionsTest, SettingsWrittenByNameGetTheSwitchesFollowUps) {
-    setSettingFromText(settings, u"isScheduledProfilesEnabled", u"true", nullptr);
-    act().settingWritten(u"isScheduledProfilesEnabled");
-    EXPECT_TRUE(scheduler.isScheduling());
-    setSettingFromText(settings, u"isOverlayEnabled", u"false", nullptr);
-    act().settingWritten(u"isOverlayEnabled");
-    EXPECT_FALSE(overlay->isVisible());
 }
 
 }  // namespace

@@ -111,7 +111,9 @@ protected:
     std::unique_ptr<MenuUnderTest> m = std::make_unique<MenuUnderTest>();
 };
 
-TEST_F(MenuModelTest, TreeHasEveryItemInOrder) {
+// The top level in the order a user walks it, and one feature's submenu for the shape they share
+// (the sections and option lists themselves are checked where choices are).
+TEST_F(MenuModelTest, TopLevelAndAFeatureSubmenuInOrder) {
     const std::vector<std::pair<QString, std::string>> levels = {
         {"",
          "✓Enable Overlay{Ctrl+E} | ✓Hide from Screen Sharing{Alt+H} | - | 📺 Retro Effects> | "
@@ -120,37 +122,10 @@ TEST_F(MenuModelTest, TreeHasEveryItemInOrder) {
          "📖 Dyslexia Reading Aids> | ⏰ Focus Profiles> | 🧘 Breath Pacer> | "
          "✓Click Explosions | - | 🔆 Opacity> | - | ✓Start at Login | About Glimmora | "
          "Quit Glimmora{Ctrl+Q}"},
-        {"📺 Retro Effects",
-         "✓Scan Lines | ✓RGB Shift | ✓Noise | ✓Flicker | - | [Scan Line Strength] | ✓Subtle…×3 | - "
-         "| [RGB Shift Distance] | ✓Subtle…×3 | - | [Noise Amount] | ✓Subtle…×3 | - | "
-         "[Flicker Strength] | ✓Subtle…×3"},
         {"🎯 Focus Mode",
          "✓Enable Focus Mode{Alt+F} | - | [Effect Style] | ✓Dim Only…×5 | - | [Intensity] | "
          "✓Light…×4 | - | [Focus Zone Height] | ✓Narrow…×4 | - | ✓Follow Text Cursor (Writing "
          "Mode)"},
-        {"📏 Reading Ruler",
-         "✓Enable Reading Ruler{Alt+R} | - | [Zoom Level] | ✓125%…×5 | - | [Ruler Height] | "
-         "✓Thin…×4 | - | ✓Follow Text Cursor (Writing Mode)"},
-        {"🪟 Smart Focus Zones",
-         "✓Enable Smart Focus{Alt+S} | - | [Effect Mode] | ✓Dim Only…×6 | - | [Blur Strength] | "
-         "✓Light…×4 | - | [Edge Softness] | ✓Sharp…×4"},
-        {"🌙 Screen Dimmer",
-         "✓Enable Screen Dimmer{Alt+D} | - | [Brightness Level] | ✓Extra Dark (-80%)…×9"},
-        {"👁 Color Blindness Filter",
-         "✓Enable Color Filter | - | [Filter Type] | ✓Protanopia (Red-Blind)…×4 | - | "
-         "[Intensity] | ✓Light…×4"},
-        {"🔦 Cursor Spotlight",
-         "✓Enable Cursor Spotlight{Alt+L} | - | [Outside Effect] | ✓Dim Only…×5 | - | [Spotlight "
-         "Size] | ✓Small…×4 | - | [Intensity] | ✓Light…×4 | - | [Border Width] | ✓None…×4"},
-        {"📖 Dyslexia Reading Aids",
-         "✓Enable Reading Aids | - | [Screen Tint] | ✓Cream (Warm)…×4 | - | [Tint Strength] | "
-         "✓Subtle…×4 | - | ✓Show Line Guide"},
-        {"⏰ Focus Profiles",
-         "✓Enable Scheduled Profiles | - | [Apply Profile Now] | ✓Work Hours…×3"},
-        {"🧘 Breath Pacer",
-         "✓Enable Breath Pacer{Alt+B} | - | [Visual Style] | ✓💙 Soft Glow…×4 | - | [Intensity] | "
-         "✓Subtle…×4 | - | [Breaths Per Minute] | ✓4 (Deep Calm)…×5"},
-        {"🔆 Opacity", "✓50%…×4"},
     };
     const std::vector<MenuItem> items = menu();
     for (const auto& [submenu, expected] : levels) {
@@ -203,8 +178,6 @@ TEST_F(MenuModelTest, ChoicesStoreExactValuesAndTickByTheirRules) {
         {"", "⏰ Focus Profiles/Apply Profile Now/Presentation",
          "activeProfileName=Presentation;isCursorSpotlightEnabled=true",
          "⏰ Focus Profiles/Apply Profile Now", "Presentation"},
-        {"", "📏 Reading Ruler/Zoom Level/175%", "readingRulerZoom=1.75",
-         "📏 Reading Ruler/Zoom Level", "175%"},
         {"", "📺 Retro Effects/Noise Amount/Strong", "noiseAmount=0.1",
          "📺 Retro Effects/Noise Amount", "Strong"},
         {"", "🔆 Opacity//70%", "overlayOpacity=0.7", "🔆 Opacity/", "70%"},

@@ -5,27 +5,28 @@
 #include <vector>
 
 #include "support/ChildProcess.h"
+#include "support/SessionBus.h"
 #include "support/XvfbSession.h"
 
 namespace glimmora::test {
 
-/// A private desktop with an accessibility bus for one test: XvfbSession (Xvfb and openbox)
-/// plus a session bus of its own from dbus-run-session, with a private XDG_RUNTIME_DIR (mode
-/// 0700; parallel sessions would otherwise share, and delete, one accessibility bus socket)
-/// and a private XDG_CONFIG_HOME (the accessibility switch is saved in dconf there). Programs
-/// started through it see this display and this bus. Everything stops when it goes.
+/// A private desktop with a session bus for one test (the accessibility bus is started through
+/// it when a program asks): XvfbSession (Xvfb and openbox) plus a SessionBus, with a private
+/// XDG_RUNTIME_DIR (mode 0700; parallel sessions would otherwise share, and delete, one
+/// accessibility bus socket) and private XDG_CONFIG_HOME and XDG_DATA_HOME (the accessibility
+/// switch is saved in dconf there). Programs started through it see this display and this bus.
+/// Everything stops when it goes.
 class AtspiSession {
 public:
     explicit AtspiSession(XvfbSession::Options options);
-    AtspiSession(const AtspiSession&) = delete;
-    AtspiSession& operator=(const AtspiSession&) = delete;
-    ~AtspiSession();
 
-    bool isReady() const { return failure_.empty() && desktop_.isReady(); }
-    std::string failure() const { return desktop_.isReady() ? failure_ : desktop_.failure(); }
+    bool isReady() const { return desktop_.isReady() && !bus_.address().empty(); }
+    std::string failure() const {
+        return desktop_.isReady() ? "dbus-daemon did not start" : desktop_.failure();
+    }
 
     XvfbSession& desktop() { return desktop_; }
-    const std::string& sessionBusAddress() const { return address_; }
+    const std::string& sessionBusAddress() const { return bus_.address(); }
     /// What a program needs to reach this display and bus.
     ChildProcess::Environment environment() const;
 
@@ -37,11 +38,11 @@ public:
     bool run(const std::vector<std::string>& argv);
 
 private:
+    /// environment() without the bus: what the bus's own services see.
+    ChildProcess::Environment desktopEnvironment() const;
+
     XvfbSession desktop_;
-    std::string failure_;
-    std::string address_;
-    std::string busHolderPid_;
-    std::unique_ptr<ChildProcess> bus_;
+    SessionBus bus_;
 };
 
 }  // namespace glimmora::test

@@ -3,7 +3,6 @@
 #include <xcb/shape.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,36 +11,9 @@
 namespace glimmora::test {
 namespace {
 
-// One channel of a TrueColor pixel: 0 to 255 scaled into `mask`, and back.
-std::uint32_t toChannel(int value, std::uint32_t mask) {
-    const std::uint32_t largest = mask >> std::countr_zero(mask);
-    return (static_cast<std::uint32_t>(value) * largest + 127) / 255 << std::countr_zero(mask);
-}
-
-int fromChannel(std::uint32_t pixel, std::uint32_t mask) {
-    const std::uint32_t largest = mask >> std::countr_zero(mask);
-    return static_cast<int>((((pixel & mask) >> std::countr_zero(mask)) * 255 + largest / 2) /
-                            largest);
-}
-
 xcb_rectangle_t rectangleOf(RootRect r) {
     return {static_cast<std::int16_t>(r.x), static_cast<std::int16_t>(r.y),
             static_cast<std::uint16_t>(r.width), static_cast<std::uint16_t>(r.height)};
-}
-
-/// The first visual of the screen that `match(depth, visual)` accepts, or null.
-template <typename Match>
-const xcb_visualtype_t* findVisual(const xcb_screen_t* screen, Match match) {
-    for (auto depth = xcb_screen_allowed_depths_iterator(screen); depth.rem;
-         xcb_depth_next(&depth)) {
-        for (auto each = xcb_depth_visuals_iterator(depth.data); each.rem;
-             xcb_visualtype_next(&each)) {
-            if (match(depth.data->depth, *each.data)) {
-                return each.data;
-            }
-        }
-    }
-    return nullptr;
 }
 
 XcbReply<xcb_query_tree_reply_t> treeOf(xcb_connection_t* c, xcb_window_t window) {
@@ -70,9 +42,6 @@ X11TestDisplay::X11TestDisplay(const std::string& display) {
     }
     screen_ = it.data;
     root_ = screen_->root;
-    rootVisual_ = findVisual(screen_, [this](int, const xcb_visualtype_t& visual) {
-        return visual.visual_id == screen_->root_visual;
-    });
 }
 
 X11TestDisplay::~X11TestDisplay() {
@@ -237,9 +206,7 @@ ScreenShot X11TestDisplay::screenShot() {
     shot.pixels.reserve(count);
     const std::uint8_t* data = xcb_get_image_data(image.get());
     for (std::size_t i = 0; i < count; ++i, data += 4) {
-        shot.pixels.push_back(colourOf(std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
-                                       std::uint32_t{data[2]} << 16 |
-                                       std::uint32_t{data[3]} << 24));
+        shot.pixels.push_back({data[2], data[1], data[0]});  // blue, green, red, unused
     }
     return shot;
 }
@@ -278,18 +245,8 @@ void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_even
     }
 }
 
-std::uint32_t X11TestDisplay::pixelOf(Rgb c) const {
-    const xcb_visualtype_t* v = rootVisual_;
-    return v ? toChannel(c.red, v->red_mask) | toChannel(c.green, v->green_mask) |
-                   toChannel(c.blue, v->blue_mask)
-             : 0;
-}
-
-Rgb X11TestDisplay::colourOf(std::uint32_t pixel) const {
-    const xcb_visualtype_t* v = rootVisual_;
-    return v ? Rgb{fromChannel(pixel, v->red_mask), fromChannel(pixel, v->green_mask),
-                   fromChannel(pixel, v->blue_mask)}
-             : Rgb{};
+std::uint32_t X11TestDisplay::pixelOf(Rgb c) {
+    return static_cast<std::uint32_t>(c.red << 16 | c.green << 8 | c.blue);
 }
 
 void X11TestDisplay::fill(xcb_drawable_t drawable, RootRect area, Rgb colour) {
@@ -321,9 +278,16 @@ xcb_pixmap_t X11TestDisplay::createPixmap(int width, int height, Rgb colour) {
 }
 
 xcb_window_t X11TestDisplay::createArgbWindow(RootRect rect, std::uint32_t argb) {
-    const xcb_visualtype_t* visual = findVisual(screen_, [](int depth, const auto& each) {
-        return depth == 32 && each._class == XCB_VISUAL_CLASS_TRUE_COLOR;
-    });
+    const xcb_visualtype_t* visual = nullptr;
+    for (auto depth = xcb_screen_allowed_depths_iterator(screen_); depth.rem && !visual;
+         xcb_depth_next(&depth)) {
+        for (auto each = xcb_depth_visuals_iterator(depth.data); each.rem && !visual;
+             xcb_visualtype_next(&each)) {
+            visual = depth.data->depth == 32 && each.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR
+                         ? each.data
+                         : nullptr;
+        }
+    }
     if (!visual) {
         return XCB_NONE;
     }

@@ -135,9 +135,8 @@ public:
     xcb_window_t createArgbWindow(RootRect rect, std::uint32_t argb);
 
 private:
-    /// The root visual's pixel value of `colour` (a TrueColor visual), and back.
-    std::uint32_t pixelOf(Rgb colour) const;
-    Rgb colourOf(std::uint32_t pixel) const;
+    /// The pixel value of `colour` on Xvfb's 24-bit TrueColor screens.
+    static std::uint32_t pixelOf(Rgb colour);
     /// A property's bytes; empty when there is none of `type` in `format` (8, 16 or 32 bits).
     std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type, int format);
     /// Sends the request just made (its cookie) to the server now.
@@ -147,7 +146,6 @@ private:
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     xcb_window_t root_ = 0;
-    const xcb_visualtype_t* rootVisual_ = nullptr;
 };
 
 }  // namespace glimmora::test
