@@ -88,7 +88,7 @@ QString AutostartEntry::desktopFileText(const QString& executable) {
            quotedExecArgument(executable) + QLatin1String("\nIcon=") +
            QLatin1String(kApplicationId) +
            QLatin1String(
-               "-symbolic\n"
+               "\n"
                "Terminal=false\n"
                "X-GNOME-Autostart-enabled=true\n");
 }

@@ -27,7 +27,7 @@ public:
     bool setEnabled(bool enabled);
 
     /// The text of the entry: a desktop file whose Exec line starts `executable`, quoted as
-    /// desktop files require.
+    /// desktop files require; name, comment and icon are those of the installed menu entry.
     static QString desktopFileText(const QString& executable);
 
 private:

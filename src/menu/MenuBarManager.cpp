@@ -102,14 +102,19 @@ void MenuBarManager::createTrayIcon() {
 }
 
 QIcon MenuBarManager::statusIcon() {
-    // Panels that load the icon by name need it in an icon theme they search: the user's own
-    // hicolor theme. Copied when missing or changed; without it the panel gets the picture.
+    // Panels that load the icon by name need it in an icon theme they search. The package
+    // installs it in the system's hicolor theme; run from a build, Glimmora copies it into the
+    // user's own (when missing or changed). Without either the panel gets the picture.
     const QString themed = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QLatin1String("/icons/hicolor/scalable/apps/") + iconName() +
                            QLatin1String(".svg");
+    const bool isInstalled = !QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                     QLatin1String("icons/hicolor/symbolic/apps/") +
+                                                         iconName() + QLatin1String(".svg"))
+                                  .isEmpty();
     QFile resource(QString::fromLatin1(kIconResource));
     QFile installed(themed);
-    if (resource.open(QIODevice::ReadOnly)) {
+    if (!isInstalled && resource.open(QIODevice::ReadOnly)) {
         const QByteArray picture = resource.readAll();
         if (!installed.open(QIODevice::ReadOnly) || installed.readAll() != picture) {
             installed.close();
@@ -197,7 +202,7 @@ void MenuBarManager::popUpAtPointer() {
 void MenuBarManager::showAboutBox() {
     QMessageBox box;
     box.setIcon(QMessageBox::Information);
-    box.setIconPixmap(statusIcon().pixmap(64));
+    box.setIconPixmap(QIcon::fromTheme(QLatin1String(kApplicationId), statusIcon()).pixmap(64));
     box.setWindowTitle(QStringLiteral("Glimmora"));
     box.setText(QStringLiteral("Glimmora"));
     box.setInformativeText(QStringLiteral("Real-time screen shader overlay for Linux"));

@@ -33,5 +33,18 @@ TEST(AutostartEntryTest, ExecLineQuotesWhatTheSessionWouldExpand) {
         << text.toStdString();
 }
 
+TEST(AutostartEntryTest, NameCommentAndIconAreThoseOfTheInstalledMenuEntry) {
+    QFile installed(QStringLiteral(GLIMMORA_DESKTOP_ENTRY));
+    ASSERT_TRUE(installed.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList menuEntry = QString::fromUtf8(installed.readAll()).split(QLatin1Char('\n'));
+    // The Exec line names this program by its path; the rest describes the same application.
+    for (const QString& line : AutostartEntry::desktopFileText(QStringLiteral("/usr/bin/glimmora"))
+                                   .split(QLatin1Char('\n'))) {
+        if (!line.startsWith(QLatin1String("Exec=")) && !line.startsWith(QLatin1String("X-"))) {
+            EXPECT_TRUE(menuEntry.contains(line)) << line.toStdString();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace glimmora
