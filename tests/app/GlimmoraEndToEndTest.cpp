@@ -1,8 +1,7 @@
-// The glimmora program on a private X server with openbox, judged by what the user sees and
-// does: the overlay it lays over the primary monitor, the dimmed live desktop it shows (never
-// its own picture), how it follows windows and screens, and the keys it acts on from other
-// applications. One case per path across the layers; the behaviour behind each path is tested
-// in its component's suite.
+// The glimmora program on a private X server with openbox, judged by what the user sees and does:
+// the overlay over the primary monitor, the dimmed live desktop it shows (never its own picture),
+// how it follows windows and screens, and the keys it acts on from other applications. One case
+// per path; the behaviour behind each is tested in its component's suite.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -64,15 +63,13 @@ struct Probe {
 
 /// The centre of `area` and, a few pixels in, its four corners.
 std::vector<Probe> probesInside(RootRect area, Rgb expected) {
-    const int left = area.x + 6;
-    const int top = area.y + 6;
-    const int right = area.x + area.width - 7;
-    const int bottom = area.y + area.height - 7;
+    const int l = area.x + 6, t = area.y + 6;
+    const int r = area.x + area.width - 7, b = area.y + area.height - 7;
     return {{area.x + area.width / 2, area.y + area.height / 2, expected},
-            {left, top, expected},
-            {right, top, expected},
-            {left, bottom, expected},
-            {right, bottom, expected}};
+            {l, t, expected},
+            {r, t, expected},
+            {l, b, expected},
+            {r, b, expected}};
 }
 
 class GlimmoraEndToEndTest : public testing::Test {
@@ -263,24 +260,6 @@ TEST_F(GlimmoraEndToEndTest, SwitchedOffOverlayLeavesTheDesktopInSightAndKeysSti
     // The modifiers reach the application, each pressed with the ones before it held; the
     // Escape that comes with all three held must not.
     EXPECT_FALSE(gotKeyPress(other, kQuitModifiers)) << "the quit key reached the application";
-}
-
-TEST_F(GlimmoraEndToEndTest, QuitCombinationHeldByAnotherClientIsReportedAndStillQuits) {
-    // Any key with exactly Control+Alt+Super, held passively by the test.
-    ASSERT_EQ(xcb_request_check(
-                  x.connection(),
-                  xcb_grab_key_checked(x.connection(), 1, x.root(), kQuitModifiers, XCB_GRAB_ANY,
-                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
-              nullptr);
-    launch();
-    EXPECT_EQ(glimmora->count("⚠️ Global hotkey registration failed: 10\n"), 1) << "BadAccess";
-    EXPECT_EQ(glimmora->count(kRegistered), 0);
-
-    // The other program's grab takes the press; glimmora's watch of raw key events sees it.
-    focusOtherWindow();
-    ASSERT_TRUE(press("ctrl+alt+super+Escape"));
-    EXPECT_TRUE(glimmora->process().waitForExit(5s).has_value());
-    EXPECT_EQ(glimmora->count("🚨 Emergency escape hotkey triggered! Quitting app...\n"), 1);
 }
 
 TEST_F(GlimmoraEndToEndTest, QuitKeyWithLocksEngagedEndsAProcessWhoseMainThreadHangs) {

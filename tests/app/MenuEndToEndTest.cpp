@@ -1,9 +1,7 @@
-// The menu and the control interface of the running program, each reached the way a user's
-// desktop reaches it: through a panel that hosts StatusNotifierItems (the menu read and clicked
-// over com.canonical.dbusmenu), through an XEmbed tray (right click, keyboard) with no session
-// bus, and with no tray at all (the command line); and one instance per display, found over the
-// bus or, without one, through the display. One case per path; what the menu does is tested in
-// tests/menu.
+// The menu and the control interface of the running program, reached as a user's desktop does:
+// through a StatusNotifierItem host (over com.canonical.dbusmenu), an XEmbed tray with no session
+// bus (right click, keyboard), and the command line; and one instance per display, found over
+// the bus or through the display. What the menu does is tested in tests/menu.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -19,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -46,9 +45,7 @@ constexpr auto kChangeTimeout = 20s;
 
 /// The wallpaper as the dimmer shows it: each channel scaled by 1 + brightness.
 Rgb dimmed(float brightness) {
-    const auto scale = [brightness](int c) {
-        return static_cast<int>(c * (1 + brightness) + 0.5f);
-    };
+    const auto scale = [brightness](int c) { return static_cast<int>(c * (1 + brightness) + .5f); };
     return {scale(kWallpaper.red), scale(kWallpaper.green), scale(kWallpaper.blue)};
 }
 
@@ -120,10 +117,12 @@ protected:
         }
     }
 
-    /// Starts the program with `settings` and waits for its overlay.
-    void launch(const std::string& settings) {
+    /// Starts the program with the dimmer at -0.5 and `dimmerOn`, and waits for its overlay.
+    void launch(bool dimmerOn) {
         // Without isOverlayEnabled the file counts as never saved and every default applies.
-        glimmora = startGlimmora("isOverlayEnabled=true\n" + settings, true);
+        glimmora = startGlimmora(std::string("isOverlayEnabled=true\nscreenBrightness=-0.5\n") +
+                                     "isScreenDimmerEnabled=" + (dimmerOn ? "true" : "false"),
+                                 true);
         ASSERT_TRUE(test::waitUntil(
             [&] {
                 const auto window = x->findTopLevel(
@@ -157,17 +156,14 @@ protected:
 
     double meanGrey() {
         const test::ScreenShot shot = x->screenShot();
-        double sum = 0;
-        for (const Rgb& p : shot.pixels) {
-            sum += p.red + p.green + p.blue;
-        }
-        return sum / (3.0 * 255.0 * static_cast<double>(shot.pixels.size()));
+        return std::accumulate(shot.pixels.begin(), shot.pixels.end(), 0.0,
+                               [](double sum, Rgb p) { return sum + p.red + p.green + p.blue; }) /
+               (3.0 * 255.0 * static_cast<double>(shot.pixels.size()));
     }
 
     /// Runs `glimmora ARGUMENTS...` to its end; its exit status (-1 if it did not end).
-    int command(const std::vector<std::string>& arguments) {
-        std::vector<std::string> argv{GLIMMORA_PATH};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
+    int command(std::vector<std::string> argv) {
+        argv.insert(argv.begin(), GLIMMORA_PATH);
         test::ChildProcess process(argv, environment,
                                    desktop->desktop().directory() + "/commands.log");
         const std::optional<int> status = process.waitForExit(kChangeTimeout);
@@ -227,18 +223,14 @@ protected:
         message.setArguments(arguments);
         return bus->call(message, QDBus::Block, 1000);
     }
-
     /// A D-Bus property's value; invalid when there is none.
     QVariant property(const QString& service, const QString& path, const char* interface,
                       const char* name) {
-        const QDBusMessage reply =
-            call(service, path, "org.freedesktop.DBus.Properties", "Get",
-                 {QString::fromLatin1(interface), QString::fromLatin1(name)});
-        return reply.arguments().isEmpty()
-                   ? QVariant()
-                   : reply.arguments().first().value<QDBusVariant>().variant();
+        const QVariantList reply = call(service, path, "org.freedesktop.DBus.Properties", "Get",
+                                        {QString::fromLatin1(interface), QString::fromLatin1(name)})
+                                       .arguments();
+        return reply.isEmpty() ? QVariant() : reply.first().value<QDBusVariant>().variant();
     }
-
     QVariant watcherProperty(const char* name) {
         return property("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
                         "org.kde.StatusNotifierWatcher", name);
@@ -279,13 +271,8 @@ protected:
     }
 
     bool isTicked(const char* labels) {
-        return test::waitUntil(
-            [&] {
-                const auto layout = exportedMenu();
-                const auto item = layout.find(QString::fromUtf8(labels));
-                return item != layout.end() && item->second.second;
-            },
-            kChangeTimeout, {}, 50ms);
+        return test::waitUntil([&] { return exportedMenu()[QString::fromUtf8(labels)].second; },
+                               kChangeTimeout, {}, 50ms);
     }
 
     std::unique_ptr<test::AtspiSession> desktop;
@@ -301,7 +288,7 @@ protected:
 
 TEST_F(MenuEndToEndTest, StatusNotifierHostClicksChangeTicksFileAndScreen) {
     startDesktop(Tray::statusNotifier);
-    launch("isScreenDimmerEnabled=false\nscreenBrightness=-0.5\n");
+    launch(false);
     ASSERT_TRUE(test::waitUntil([&] { return !exportedMenu().empty(); }, kStartTimeout))
         << "no status item with a menu was registered";
     ASSERT_TRUE(screenShows(kWallpaper)) << seen;
@@ -319,7 +306,7 @@ TEST_F(MenuEndToEndTest, StatusNotifierHostClicksChangeTicksFileAndScreen) {
 
 TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHoldsOneInstance) {
     startDesktop(Tray::xembed);
-    launch("isScreenDimmerEnabled=false\nscreenBrightness=-0.5\n");
+    launch(false);
     std::optional<std::pair<int, int>> icon;
     ASSERT_TRUE(test::waitUntil(
         [&] { return (icon = trayIcon(glimmora->process().pid())).has_value(); }, kStartTimeout))
@@ -350,7 +337,7 @@ TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHo
 
 TEST_F(MenuEndToEndTest, WithoutTrayTheCommandLineReachesEverything) {
     startDesktop(Tray::none);
-    launch("isScreenDimmerEnabled=true\nscreenBrightness=0\n");
+    launch(true);
     EXPECT_TRUE(test::waitUntil([&] { return glimmora->count("glimmora --menu") > 0; }, 5s));
 
     EXPECT_EQ(command({"--menu"}), 0);

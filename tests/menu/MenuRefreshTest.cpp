@@ -38,16 +38,5 @@ TEST_F(MenuRefreshTest, ABurstOfChangesGivesOneRebuildAndSaveAfterTheLast) {
     EXPECT_FALSE(timer->isActive()) << "a burst rebuilds once";
 }
 
-TEST_F(MenuRefreshTest, ChangesOutsideTheSettingsRebuildWithoutSaving) {
-    refresh.refreshWithoutSaving();
-    timer->fire();
-    EXPECT_EQ(calls, (Calls{"rebuild"}));
-    // Both kinds in one burst: one of each.
-    refresh.refreshWithoutSaving();
-    settings.noiseAmount = 0.1f;
-    timer->fire();
-    EXPECT_EQ(calls, (Calls{"rebuild", "rebuild", "save"}));
-}
-
 }  // namespace
 }  // namespace glimmora

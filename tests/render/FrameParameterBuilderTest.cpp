@@ -143,7 +143,7 @@ TEST_F(FrameParameterBuilderTest, EachSwitchTurnsOnItsOwnFlagsOnly) {
 // Which pointer the band and the ruler follow. The mouse is always at x 0.3 and a caret at
 // x 0.7, so the ruler's x tells which one it follows.
 constexpr float kNoCaret = NAN;
-enum Option { kNoBandFollow = 1, kNoRulerFollow = 2, kGaze = 4, kFace = 8, kWideThreshold = 16 };
+enum Option { kNoBandFollow = 1, kNoRulerFollow = 2, kGaze = 4, kFace = 8 };
 
 struct PointerCase {
     const char* name;
@@ -162,9 +162,6 @@ TEST_P(PointerSourceTest, BandAndRulerFollowThePointerThatMovedLast) {
     settings.rulerFollowsCursor = (c.options & kNoRulerFollow) == 0;
     settings.isGazeTrackingEnabled = (c.options & kGaze) != 0;
     inputs.gaze = {(c.options & kFace) != 0, 0.25f};
-    if ((c.options & kWideThreshold) != 0) {
-        state.mouseMovementThreshold = 0.25f;  // exact in float: equal moves are really equal
-    }
     FrameParameters frame;
     for (const auto& [mouseY, caretY] : c.frames) {
         inputs.mouse = {0.3f, mouseY};
@@ -193,8 +190,6 @@ INSTANTIATE_TEST_SUITE_P(
         PointerCase{"CaretKnownAtStartLeads", {{0.502f, 0.503f}}, 0.503f, true},
         PointerCase{"SmallCaretMoveKeepsMouse", {{0.8f, 0.5f}, {0.8f, 0.504f}}, 0.8f, false},
         PointerCase{"CaretTakesOver", {{0.8f, 0.5f}, {0.8f, 0.504f}, {0.8f, 0.51f}}, 0.51f, true},
-        PointerCase{"CaretWinsWhenBothMove", {{0.2f, 0.5f}, {0.5f, 0.506f}}, 0.506f, true},
-        PointerCase{"MoveEqualToThresholdIsNone", {{0.75f, 0.5f}}, 0.5f, true, kWideThreshold},
         PointerCase{"NoCaretMouseLeads", {{0.5f, kNoCaret}}, 0.5f, false},
         PointerCase{"BandUnfollowed", {{0.4f, 0.9f}}, 0.4f, true, kNoBandFollow},
         PointerCase{"RulerUnfollowed", {{0.4f, 0.9f}}, 0.9f, false, kNoRulerFollow},
@@ -202,7 +197,6 @@ INSTANTIATE_TEST_SUITE_P(
         PointerCase{
             "CaretBackUnmoved", {{0.5f, 0.3f}, {0.8f, kNoCaret}, {0.8f, 0.3f}}, 0.8f, false},
         PointerCase{"CaretBackMoved", {{0.5f, 0.3f}, {0.8f, kNoCaret}, {0.8f, 0.45f}}, 0.45f, true},
-        PointerCase{"FirstCaretNearHalf", {{0.9f, kNoCaret}, {0.9f, 0.502f}}, 0.9f, false},
         // A face leads the band, never the ruler, and only while gaze tracking is on.
         PointerCase{"FaceLeadsBand", {{0.6f, 0.9f}}, 0.25f, true, kGaze | kFace},
         PointerCase{"GazeWithoutFace", {{0.6f, 0.9f}}, 0.9f, true, kGaze},

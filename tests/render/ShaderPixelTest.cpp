@@ -142,11 +142,8 @@ TEST_F(ShaderPixelTest, EveryGroupSwitchedOffLeavesThePictureAlone) {
         {"smart focus", with(&F::smartFocus, {0.2f, 0.2f, 0.6f, 0.6f, 1, 0.05f, 0, 5, kTime})},
         {"dimmer", with(&F::screenDimmer, {-0.7f, 0.0f})},
         {"colour filter", with(&F::colorBlind, {4.0f, 1.0f, 0.0f})},
-        {"colour filter without a type", with(&F::colorBlind, {0.0f, 1.0f, 1.0f})},
-        {"colour filter at intensity 0", with(&F::colorBlind, {1.0f, 0.0f, 1.0f})},
         {"spotlight", with(&F::cursorSpotlight, {0.5f, 0.5f, 0.1f, 0.03f, 0.9f, 0, 4, kTime})},
         {"dyslexia aids", with(&F::dyslexia, {2.0f, 0.5f, 0, 1.0f, 0.5f, 0.0f})},
-        {"dyslexia aids without tint or line", with(&F::dyslexia, {0, 0.5f, 0, 0, 0.5f, 1.0f})},
         {"breath pacer", with(&F::breathPacer, {1.0f, 3.0f, 1.0f, 6.0f, 0.0f})},
         {"explosion", with(&F::explosion, {0.5f, 0.5f, 0.1f, 0.0f})},
     };
@@ -267,17 +264,15 @@ INSTANTIATE_TEST_SUITE_P(
                       RegionCase{"BandDesaturate", Region::FocusBand, 4},
                       // "Dim Only" keeps a fifth of the light, so the desktop stays findable.
                       RegionCase{"SmartFocusDim", Region::SmartFocus, 0, kSize, 0.8},
-                      RegionCase{"SmartFocusRgbShift", Region::SmartFocus, 2},
                       RegionCase{"SmartFocusDimGlitch", Region::SmartFocus, 5},
                       // Wide and square: measured in texture coordinates the spot would be an
                       // ellipse on the wide picture.
                       RegionCase{"SpotlightDimWide", Region::Spotlight, 0, {320, 160}, 1.0},
                       RegionCase{"SpotlightDimSquare", Region::Spotlight, 0, {160, 160}, 1.0},
-                      RegionCase{"SpotlightScanLines", Region::Spotlight, 1, {320, 180}},
                       RegionCase{"SpotlightRgbShift", Region::Spotlight, 2, {320, 180}}),
     [](const ::testing::TestParamInfo<RegionCase>& info) { return info.param.name; });
 
-TEST_F(ShaderPixelTest, RulerMagnifiesItsBandAboutTheRulerAndFramesIt) {
+TEST_F(ShaderPixelTest, RulerMagnifiesItsBandAboutTheRuler) {
     const QSize size(240, 160);
     const QImage picture = rampPicture(size);
     // Centred on column 96 and row 80, rows 60 to 99 (40 rows), twice as large.
@@ -295,13 +290,6 @@ TEST_F(ShaderPixelTest, RulerMagnifiesItsBandAboutTheRulerAndFramesIt) {
         out, [&](int, int y) { return outside(y) < -1; }, magnified, kRounding));
     EXPECT_TRUE(pixelsMatch(
         out, [&](int, int y) { return outside(y) > 1; }, unchangedFrom(picture), 0));
-    // The rows left over straddle the edges: a frame line unlike both picture and magnified.
-    for (const int y : {59, 60, 99, 100}) {
-        for (int x = 0; x < size.width(); x += 7) {
-            EXPECT_GT(maxDifference(rgbAt(out, x, y), rgbAt(picture, x, y)), 40) << x << ", " << y;
-            EXPECT_GT(maxDifference(rgbAt(out, x, y), magnified(x, y)), 40) << x << ", " << y;
-        }
-    }
 }
 
 TEST_F(ShaderPixelTest, DimmerAndOpacityMixAsWorkedOut) {
@@ -371,17 +359,12 @@ TEST_F(ShaderPixelTest, DaltonisationSeparatesColoursADichromatConfuses) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE("filter type " + std::to_string(c.type));
-        const double seenApart = maxDifference(seenBy(c.view, c.a), seenBy(c.view, c.b));
-        ASSERT_GT(maxDifference(c.a, c.b), 40) << "the pair should differ plainly to normal vision";
-        ASSERT_LT(seenApart, 10) << "the pair should look nearly alike to the dichromat";
         const FrameParameters frame = with(&FrameParameters::colorBlind, {float(c.type), 1, 1});
         EXPECT_GT(maxDifference(seenBy(c.view, shownFor(c.a, frame)),
                                 seenBy(c.view, shownFor(c.b, frame))),
-                  seenApart + 20);
+                  maxDifference(seenBy(c.view, c.a), seenBy(c.view, c.b)) + 20);
     }
 }
-
-// Dyslexia aids.
 
 TEST_F(ShaderPixelTest, TintColoursThePageLikeAnOverlaySheetAndKeepsTextContrast) {
     const Rgb white{255, 255, 255};
@@ -412,29 +395,6 @@ TEST_F(ShaderPixelTest, TintColoursThePageLikeAnOverlaySheetAndKeepsTextContrast
             }
         }
     }
-}
-
-TEST_F(ShaderPixelTest, LineGuideDrawsALineAcrossAtItsHeight) {
-    const QImage picture = solidPicture(kSize, {128, 128, 128});
-    // At the top edge of row 30: rows 29 and 30.
-    const QImage out = render(picture, with(&FrameParameters::dyslexia, {0, 0, 0, 1, 0.25f, 1}));
-    const auto onLine = [](int, int y) { return y == 29 || y == 30; };
-    const auto offLine = [](int, int y) { return y != 29 && y != 30; };
-    EXPECT_TRUE(pixelsMatch(
-        out, onLine, [c = rgbAt(out, 0, 30)](int, int) { return c; }, 0));
-    EXPECT_GT(maxDifference(rgbAt(out, 0, 29), {128, 128, 128}), 60);
-    EXPECT_TRUE(pixelsMatch(out, offLine, unchangedFrom(picture), 0));
-}
-
-// Retro effects.
-
-TEST_F(ShaderPixelTest, ScanLinesDarkenEveryOtherRowByTheirIntensity) {
-    const QImage picture = variedPicture(kSize);
-    const QImage out = render(picture, with(&FrameParameters::retro, {0.5f, 0, 0, 0, 1}));
-    const auto even = [](int, int y) { return y % 2 == 0; };
-    const auto odd = [](int, int y) { return y % 2 == 1; };
-    EXPECT_TRUE(pixelsMatch(out, even, unchangedFrom(picture), 0));
-    EXPECT_TRUE(pixelsMatch(out, odd, scaledFrom(picture, 0.5), kRounding));
 }
 
 // What the effects do to people: flashing, and text read through the ruler.
@@ -496,11 +456,7 @@ TEST_F(ShaderPixelTest, GlitchesFlashNoMoreThanThreeTimesASecond) {
             stripes.setPixel(x, y, (x / 12) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         }
     }
-    struct Glitch {
-        const char* name;
-        void (*apply)(FrameParameters&);
-    };
-    const Glitch glitches[] = {
+    const std::pair<const char*, void (*)(FrameParameters&)> glitches[] = {
         {"focus band Glitch Only",
          [](FrameParameters& f) {
              f.focusBand.active = 1;
@@ -513,14 +469,14 @@ TEST_F(ShaderPixelTest, GlitchesFlashNoMoreThanThreeTimesASecond) {
         {"breath Glitch Pulse",
          [](FrameParameters& f) { f.breathPacer = {1.0f, 3, 1.0f, 6.0f, 1, 0, 0, 0}; }},
     };
-    for (const Glitch& glitch : glitches) {
+    for (const auto& [name, apply] : glitches) {
         // One second of frames at 60 a second, from a start between the pattern's steps.
         for (const float start : {kTime, kTime + 0.1f}) {
-            SCOPED_TRACE(std::string(glitch.name) + " from " + std::to_string(start));
+            SCOPED_TRACE(std::string(name) + " from " + std::to_string(start));
             std::vector<QImage> frames;
             for (int i = 0; i < 60; ++i) {
                 FrameParameters frame = everythingOff();
-                glitch.apply(frame);
+                apply(frame);
                 frame.time.time = frame.smartFocus.time = start + i / 60.0f;
                 frames.push_back(render(stripes, frame));
             }
@@ -532,18 +488,15 @@ TEST_F(ShaderPixelTest, GlitchesFlashNoMoreThanThreeTimesASecond) {
 
 TEST_F(ShaderPixelTest, RulerKeepsOnePixelStrokesBlack) {
     const QSize size(320, 200);
-    QImage page(size, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    const int strokeX = 163;  // just right of the ruler's anchor at the centre
+    QImage page = solidPicture(size, {255, 255, 255});
     for (int y = 0; y < size.height(); ++y) {
-        page.setPixel(strokeX, y, qRgb(0, 0, 0));
+        page.setPixel(163, y, qRgb(0, 0, 0));  // just right of the ruler's anchor at the centre
     }
     for (const float zoom : {1.5f, 2.0f, 2.5f}) {
         for (const float anchorX : {0.5f, 0.5031f}) {  // on a pixel boundary, and off it
             SCOPED_TRACE("zoom " + std::to_string(zoom) + " anchor " + std::to_string(anchorX));
-            FrameParameters frame = everythingOff();
-            frame.readingRuler = {anchorX, 0.5f, 0.3f, zoom, 1.0f};
-            const QImage out = render(page, frame);
+            const QImage out =
+                render(page, with(&FrameParameters::readingRuler, {anchorX, 0.5f, 0.3f, zoom, 1}));
             // The darkest pixel of the magnified stroke, on a row inside the ruler band.
             double darkest = 255;
             for (int x = 0; x < size.width(); ++x) {
@@ -555,14 +508,13 @@ TEST_F(ShaderPixelTest, RulerKeepsOnePixelStrokesBlack) {
 }
 
 TEST_F(ShaderPixelTest, DesaturationKeepsEachColoursLuminance) {
-    const QSize size(64, 64);
+    // The band lies low; the colour is read above it.
+    const FrameParameters frame =
+        with(&FrameParameters::focusBand, {0.9f, 0.1f, 1.0f, 0.03f},
+             with(&FrameParameters::focusEffect, {4, 1.0f, 1.0f, 1.0f, 0.3f, 1, 0, 0}));
     for (const Rgb colour : {Rgb{255, 0, 0}, Rgb{0, 0, 255}, Rgb{0, 160, 0}}) {
-        SCOPED_TRACE("colour " + std::to_string(int(colour.r)) + "," +
-                     std::to_string(int(colour.g)) + "," + std::to_string(int(colour.b)));
-        FrameParameters frame = everythingOff();
-        frame.focusBand = {0.9f, 0.1f, 1.0f, 0.03f};
-        frame.focusEffect = {4, 1.0f, 1.0f, 1.0f, 0.3f, 1, 0, 0};
-        const Rgb grey = rgbAt(render(solidPicture(size, colour), frame), 32, 10);
+        SCOPED_TRACE(testing::Message() << colour.r << "," << colour.g << "," << colour.b);
+        const Rgb grey = rgbAt(render(solidPicture({64, 64}, colour), frame), 32, 10);
         EXPECT_LE(std::max({grey.r, grey.g, grey.b}) - std::min({grey.r, grey.g, grey.b}), 1.0);
         EXPECT_NEAR(relativeLuminance(grey), relativeLuminance(colour), 0.01);
     }

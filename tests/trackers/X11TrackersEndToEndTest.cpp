@@ -1,7 +1,6 @@
-// The trackers fed by the real X11 layer on a private X server with a window manager, driven
-// with xdotool: pointer and buttons through XInput 2 raw events into MouseTracker, and the EWMH
-// window list with activation changes into WindowFocusTracker. One case per path; the decisions
-// behind them are TrackersTest's, and the keys' path is GlimmoraEndToEndTest's.
+// The trackers fed by the real X11 layer on a private X server with a window manager, driven with
+// xdotool: XInput 2 raw pointer events into MouseTracker, the EWMH window list and activation
+// changes into WindowFocusTracker. The decisions behind them are TrackersTest's.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -128,11 +127,11 @@ TEST_F(X11TrackersEndToEndTest, ActivationBringsTheNewWindowsFrameAtOnce) {
     // Where the window manager framed the window, as fractions of the screen.
     const auto isFrameOf = [&](xcb_window_t window) {
         const test::RootRect f = x.rootGeometry(x.topLevelOf(window));
-        const Rect bounds = tracker.activeWindowBounds();
-        return tracker.hasActiveWindow() && std::abs(bounds.x * kWidth - f.x) < 1 &&
-               std::abs(bounds.y * kHeight - f.y) < 1 &&
-               std::abs(bounds.width * kWidth - f.width) < 1 &&
-               std::abs(bounds.height * kHeight - f.height) < 1;
+        const Rect b = tracker.activeWindowBounds();
+        return tracker.hasActiveWindow() &&
+               Rect{std::round(b.x * kWidth), std::round(b.y * kHeight),
+                    std::round(b.width * kWidth), std::round(b.height * kHeight)} ==
+                   Rect{double(f.x), double(f.y), double(f.width), double(f.height)};
     };
     const xcb_window_t editor = show(4001, {40, 60, 400, 300});
     const xcb_window_t viewer = show(4002, {300, 200, 300, 250});

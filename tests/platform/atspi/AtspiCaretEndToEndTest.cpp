@@ -1,5 +1,6 @@
-// The caret tracker over a real accessibility bus: GTK 3, GTK 4 and Qt programs on a private
-// desktop, typed into with xdotool, their caret compared with what the toolkit itself says.
+// The caret tracker over a real accessibility bus: GTK 3 and GTK 4 programs on a private desktop,
+// typed into with xdotool, their caret compared with what the toolkit itself says. (Qt's answers
+// are CaretQueryTest's recordings.)
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ protected:
                                     10s, pump));
     }
 
-    /// Starts a program that reports its caret to `logName`, and gives its window the focus.
+    /// Starts a program that reports its caret to `title`.log, and gives its window the focus.
     void startProgram(const std::vector<std::string>& argv, const std::string& title) {
         programLog = session.desktop().directory() + "/" + title + ".log";
         program = session.launch(argv, title + ".log");
@@ -114,9 +115,8 @@ protected:
                    (yOnly || std::abs(published.x - expected.x) <= kPixels);
         };
         EXPECT_TRUE(test::waitUntil(agrees, kFollowTime, pump))
-            << "after " << xdotool[1] << " " << xdotool.back() << ": toolkit (" << expected.x
-            << ", " << expected.y << "), published (" << tracker->cursorPosition().x << ", "
-            << tracker->cursorPosition().y << "), found " << tracker->hasCursorPosition();
+            << "after " << xdotool[1] << " " << xdotool.back() << ": toolkit y " << expected.y
+            << ", published y " << tracker->cursorPosition().y;
     }
 
     test::AtspiSession session{{.width = kWidth, .height = kHeight}};
@@ -131,36 +131,23 @@ protected:
     std::string programLog;
 };
 
-TEST_F(AtspiCaretEndToEndTest, Gtk3TextViewFocusedBeforeTrackingStarted) {
+// GTK 3 focused before tracking starts; GTK 4, started later, answers in window coordinates.
+TEST_F(AtspiCaretEndToEndTest, Gtk3ThenGtk4InWindowCoordinates) {
     startProgram({"/usr/bin/python3", CARET_PROGRAMS "/caret_gtk3.py"}, "caret-gtk3");
     startTracking();
+    EXPECT_EQ(log.count("TextCursorTracker: Starting, accessibility trusted: YES"), 1);
     expectFollows({"type", "hello world"});
     expectFollows({"key", "Return", "Return"});  // an empty last line
     expectFollows({"type", "abc"});
     expectFollows({"key", "Up"});                       // an empty line between two
     expectFollows({"key", "Up", "End", "shift+Home"});  // a selection
-}
 
-// GTK 4 answers in window coordinates; Qt shows its text only once accessibility is switched on.
-TEST_F(AtspiCaretEndToEndTest, Gtk4InWindowCoordinatesThenQtOnceAccessibilityIsSwitchedOn) {
-    startTracking();
-    EXPECT_EQ(log.count("TextCursorTracker: Starting, accessibility trusted: YES"), 1);
     startProgram({"/usr/bin/python3", CARET_PROGRAMS "/caret_gtk4.py"}, "caret-gtk4");
     // GTK 4.8 entries give no character extents: the line is right, the column is not.
     expectFollows({"type", "hello"}, true);
     expectFollows({"key", "Tab"});
     expectFollows({"type", "one"});
     expectFollows({"key", "Return", "Return"});
-
-    startProgram({CARET_QT_PROGRAM}, "caret-qt");
-    expectFollows({"type", "hello"});  // at the end: a zero rectangle
-    // An empty text edit gives a zero rectangle and has no character before the caret.
-    ASSERT_TRUE(session.run({"xdotool", "key", "Tab"}));
-    EXPECT_TRUE(test::waitUntil([&] { return !tracker->hasCursorPosition(); }, 1s, pump));
-    expectFollows({"type", "abc"});
-    expectFollows({"key", "Return"});  // an empty last line
-    expectFollows({"type", "de"});
-    expectFollows({"key", "shift+Home"});  // a selection
 }
 
 TEST(AtspiCaretWithoutBus, StartsUntrustedAndFailsEveryPollQuietly) {

@@ -108,19 +108,6 @@ TEST_P(DesktopCaptureTest, LeavesOwnWindowsOutAlsoWhenTheyAppearLaterOrInAFrame)
     EXPECT_EQ(at(450, 50), kPlain) << "the framed client";
 }
 
-TEST_P(DesktopCaptureTest, SpacesPicturesByTheMinimumInterval) {
-    const xcb_window_t changing = window({0, 0, 100, 100}, kRed);
-    ASSERT_EQ(run.start(std::nullopt, {.minimumFrameInterval = 0.1}), "");
-    const auto end = std::chrono::steady_clock::now() + 1s;
-    for (bool red = false; std::chrono::steady_clock::now() < end; red = !red) {
-        x.fill(changing, {0, 0, 100, 100}, red ? kRed : kGreen);
-        std::this_thread::sleep_for(5ms);
-    }
-    EXPECT_GE(run.delegate.record().pictures, 3);
-    EXPECT_LE(run.delegate.record().pictures, 12)
-        << "at most one a tenth of a second, and the first";
-}
-
 // What the application does, and what a benchmark of the two paths does with one switch: the
 // overlay window's renderer gets the GLX compositor, the capture service is told whether it
 // can compose scenes, and the capture stream feeds the renderer.

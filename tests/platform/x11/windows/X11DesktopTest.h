@@ -55,7 +55,6 @@ protected:
     X11TestDisplay x{session.display()};
     std::unique_ptr<X11DesktopEvents> events;
     std::vector<TopLevelChange> changes;
-    /// Also told of every top-level change, after it is collected.
     std::function<void(const TopLevelChange&)> onTopLevelChanged;
 };
 

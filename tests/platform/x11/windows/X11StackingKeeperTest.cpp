@@ -17,22 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using Ids = std::vector<std::uint32_t>;
 
-TEST(StackingKeeperOrderTest, RaisesHigherClassesLastAndOneClassInRegistrationOrder) {
-    X11StackingKeeper keeper(nullptr);
-    keeper.setLevel(10, WindowLevel::aboveOverlay);
-    keeper.setLevel(20, WindowLevel::overlay);
-    keeper.setLevel(30, WindowLevel::normal);
-    EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 10})) << "normal windows are left where they are";
-    EXPECT_TRUE(keeper.isRegistered(30));
-
-    keeper.setLevel(30, WindowLevel::overlay);
-    keeper.setLevel(20, WindowLevel::overlay);  // moving to the same level keeps its place
-    EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 30, 10}));
-    keeper.forget(10);
-    EXPECT_FALSE(keeper.isRegistered(10));
-    EXPECT_EQ(keeper.raiseOrder(), (Ids{20, 30}));
-}
-
 /// The keeper fed by the desktop events, as the application wires them: an overlay and a gaze
 /// window above it.
 class X11StackingKeeperTest : public test::X11DesktopTest {
@@ -90,29 +74,6 @@ TEST_F(X11StackingKeeperTest, WindowsMappedOrRaisedLaterEndBelowTheKeptOnesWitho
     };
     configures();
     EXPECT_EQ(configures(), 0);
-}
-
-TEST_F(X11StackingKeeperTest, NormalLevelWindowsAreNotKeptAbove) {
-    // Stepping down puts them under what they covered: a window manager stacks a new alert
-    // among its own windows only, never above an override-redirect window.
-    const xcb_window_t covered = x.createWindow({100, 100, 100, 100});
-    x.map(covered);
-    settle();
-    ASSERT_TRUE(x.isAbove(overlay, covered));
-    keeper.setLevel(overlay, WindowLevel::normal);
-    keeper.setLevel(gaze, WindowLevel::normal);
-    x.sync();
-    EXPECT_TRUE(x.isAbove(covered, overlay) && x.isAbove(covered, gaze));
-    const xcb_window_t alert = x.createWindow({200, 200, 200, 100});
-    x.map(alert);
-    settle();
-    EXPECT_TRUE(x.isAbove(alert, overlay) && x.isAbove(alert, gaze));
-
-    // Restoring the levels raises both at once, in order.
-    keeper.setLevel(overlay, WindowLevel::overlay);
-    keeper.setLevel(gaze, WindowLevel::aboveOverlay);
-    x.sync();
-    EXPECT_TRUE(keptAbove(alert));
 }
 
 }  // namespace
