@@ -200,11 +200,10 @@ protected:
         }
         glDesktop->makeCurrent();
         // The windows of a test before go with its connection, in the server's own time.
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                return std::ranges::none_of(x.stack(), [&](auto w) { return x.isViewable(w); });
-            },
-            3s));
+        const auto bare = [&] {
+            return std::ranges::none_of(x.stack(), [&](auto w) { return x.isViewable(w); });
+        };
+        ASSERT_TRUE(waitUntil(bare, 3s));
         x.deleteProperty(x.root(), "_XROOTPMAP_ID");
         x.deleteProperty(x.root(), "_XSETROOT_ID");
         compositor = GlxSceneCompositor::forApplication();
@@ -231,13 +230,12 @@ protected:
 
     /// Waits until the stream's picture (composed if a scene) shows `colour` at (px, py).
     bool showsSoon(int px, int py, Rgb colour) {
-        return waitUntil(
-            [&] {
-                const DesktopPicture latest = run.delegate.record().latest;
-                picture = latest.scene ? composed(*compositor, latest.scene) : latest.image;
-                return !picture.isNull() && at(px, py) == colour;
-            },
-            3s, pumpQtEvents);
+        const auto shows = [&] {
+            const DesktopPicture latest = run.delegate.record().latest;
+            picture = latest.scene ? composed(*compositor, latest.scene) : latest.image;
+            return !picture.isNull() && at(px, py) == colour;
+        };
+        return waitUntil(shows, 3s, pumpQtEvents);
     }
     Rgb at(int px, int py) const {
         const QRgb pixel = picture.pixel(px, py);

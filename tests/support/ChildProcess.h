@@ -28,10 +28,12 @@ public:
 
     /// 0 when it could not be started.
     pid_t pid() const { return pid_; }
-    bool isRunning();
+    bool isRunning() { return pid_ != 0 && !waitForExit(std::chrono::milliseconds(0)); }
     void sendSignal(int signal);
     /// The wait status once it has exited within `timeout`; nothing if it is still running.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+    /// Whether it exits with status 0 within `timeout`.
+    bool succeeds(std::chrono::milliseconds timeout);
     /// The first line the child writes on descriptor 3, the way servers say where they listen
     /// once they do (Xvfb -displayfd, dbus-daemon --print-address); empty when none comes within
     /// `timeout` or the child ends first.

@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "support/ChildProcess.h"
 #include "support/XvfbSession.h"
@@ -23,21 +22,16 @@ public:
         std::string leakSuppressions;
         /// Added to the program's environment (a session bus address, say), over the above.
         ChildProcess::Environment environment{};
-        /// The program's arguments.
-        std::vector<std::string> arguments{};
         /// False: leave the settings file as an earlier process of this session left it.
         bool writesSettings = true;
-        /// A descriptor the program inherits as its descriptor 3, as from a careless launcher;
-        /// -1 for none.
+        /// A descriptor the program inherits as its descriptor 3, as from a careless launcher.
         int inheritedFd = -1;
     };
 
     GlimmoraProcess(const XvfbSession& session, const Options& options);
 
     ChildProcess& process() { return *process_; }
-    /// The settings file the program reads and saves.
     const std::string& settingsPath() const { return settingsPath_; }
-    /// The settings file as it is now.
     std::string settingsText() const;
     /// Everything the program printed so far.
     std::string output() const;

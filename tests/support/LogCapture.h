@@ -36,8 +36,7 @@ public:
 
     /// How many lines so far are exactly `line`.
     int count(std::string_view line) const {
-        const std::vector<std::string> all = lines();
-        return static_cast<int>(std::count(all.begin(), all.end(), line));
+        return static_cast<int>(std::ranges::count(lines(), line));
     }
 
     void clear() {

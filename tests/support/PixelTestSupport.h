@@ -15,17 +15,10 @@ namespace glimmora::pixeltest {
 
 /// A colour in 8-bit levels (0 to 255), kept in double so expectations can carry fractions.
 struct Rgb {
-    double r = 0;
-    double g = 0;
-    double b = 0;
+    double r = 0, g = 0, b = 0;
+    Rgb operator*(double k) const { return {r * k, g * k, b * k}; }
+    Rgb operator+(Rgb o) const { return {r + o.r, g + o.g, b + o.b}; }
 };
-
-inline Rgb operator*(Rgb c, double k) {
-    return {c.r * k, c.g * k, c.b * k};
-}
-inline Rgb operator+(Rgb a, Rgb b) {
-    return {a.r + b.r, a.g + b.g, a.b + b.b};
-}
 
 inline Rgb rgbAt(const QImage& image, int x, int y) {
     const QRgb pixel = image.pixel(x, y);
@@ -47,45 +40,49 @@ inline QImage solidPicture(QSize size, Rgb c) {
     return image;
 }
 
-/// Gradients in red and green with a noise-like blue and a fine texture laid over red, so that
-/// any shift, swap, flip or rounding of the picture shows.
-inline QImage variedPicture(QSize size) {
+/// A picture of `size` with `colour(x, y)` at each pixel.
+template <typename Colour>
+QImage paintedPicture(QSize size, Colour colour) {
     QImage image(size, QImage::Format_RGB32);
-    std::uint32_t state = 0x12345678u;
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
-            state = state * 1664525u + 1013904223u;  // a plain LCG: deterministic and cheap
-            const int red = (x * 223 / std::max(size.width() - 1, 1)) + ((x * 7 + y * 3) % 32);
-            const int green = 20 + y * 215 / std::max(size.height() - 1, 1);
-            image.setPixel(x, y, qRgb(red, green, int(state >> 24)));
+            image.setPixel(x, y, colour(x, y));
         }
     }
     return image;
+}
+
+/// Gradients in red and green with a noise-like blue and a fine texture laid over red, so that
+/// any shift, swap, flip or rounding of the picture shows.
+inline QImage variedPicture(QSize size) {
+    std::uint32_t state = 0x12345678u;
+    return paintedPicture(size, [&](int x, int y) {
+        state = state * 1664525u + 1013904223u;  // a plain LCG: deterministic and cheap
+        const int red = (x * 223 / std::max(size.width() - 1, 1)) + ((x * 7 + y * 3) % 32);
+        return qRgb(red, 20 + y * 215 / std::max(size.height() - 1, 1), int(state >> 24));
+    });
 }
 
 /// Red rises one level a column, green one level a row, blue falls one level a column: linear
 /// filtering of this picture is linear interpolation of the coordinates, predictable to a level.
 /// At most 256 × 256 pixels.
 inline QImage rampPicture(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            image.setPixel(x, y, qRgb(x, y, 255 - x));
-        }
-    }
-    return image;
+    return paintedPicture(size, [](int x, int y) { return qRgb(x, y, 255 - x); });
 }
 
-/// Calls `f(x, y)` for every pixel of `image` where `where(x, y)` holds.
+/// Calls `f(x, y)` for every pixel of `image` where `where(x, y)` holds; how many.
 template <typename Where, typename F>
-void forEachIn(const QImage& image, Where where, F f) {
+int forEachIn(const QImage& image, Where where, F f) {
+    int count = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if (where(x, y)) {
+                ++count;
                 f(x, y);
             }
         }
     }
+    return count;
 }
 
 /// Checks that each pixel of `actual` where `where(x, y)` holds lies between `low(x, y)` and
@@ -94,14 +91,10 @@ void forEachIn(const QImage& image, Where where, F f) {
 template <typename Where, typename Low, typename High>
 ::testing::AssertionResult pixelsWithin(const QImage& actual, Where where, Low low, High high,
                                         double tolerance) {
-    int checked = 0;
     int misses = 0;
     std::ostringstream first;
-    forEachIn(actual, where, [&](int x, int y) {
-        ++checked;
-        const Rgb lo = low(x, y);
-        const Rgb hi = high(x, y);
-        const Rgb got = rgbAt(actual, x, y);
+    const int checked = forEachIn(actual, where, [&](int x, int y) {
+        const Rgb lo = low(x, y), hi = high(x, y), got = rgbAt(actual, x, y);
         const auto off = [tolerance](double v, double a, double b) {
             return v < std::min(a, b) - tolerance || v > std::max(a, b) + tolerance;
         };
@@ -127,12 +120,9 @@ template <typename Where, typename Expected>
 /// The share (0 to 1) of pixels in the region where `a` and `b` differ by at least one level.
 template <typename Where>
 double changedShare(const QImage& a, const QImage& b, Where where) {
-    int checked = 0;
     int changed = 0;
-    forEachIn(a, where, [&](int x, int y) {
-        ++checked;
-        changed += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-    });
+    const int checked =
+        forEachIn(a, where, [&](int x, int y) { changed += a.pixel(x, y) != b.pixel(x, y); });
     return checked == 0 ? 0.0 : double(changed) / checked;
 }
 

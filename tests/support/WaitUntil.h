@@ -6,10 +6,8 @@
 
 namespace glimmora::test {
 
-/// Polls `condition` every `interval`, running `pump` before each poll (to handle Qt or X
-/// events, or to space out costly polls), until it holds or `timeout` passes; whether it held.
-/// The one wait of the test suites: a test never sleeps for a fixed time where it can wait for
-/// what it expects.
+/// Polls `condition` every `interval`, running `pump` (Qt or X events) before each poll, until it
+/// holds or `timeout` passes; whether it held. Tests wait for what they expect, never a fixed time.
 inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
                       const std::function<void()>& pump = {},
                       std::chrono::milliseconds interval = std::chrono::milliseconds(5)) {

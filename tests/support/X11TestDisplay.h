@@ -17,18 +17,13 @@ namespace glimmora::test {
 
 /// A rectangle in root-window coordinates.
 struct RootRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+    int x = 0, y = 0, width = 0, height = 0;
     bool operator==(const RootRect&) const = default;
 };
 
 /// A colour, 0 to 255 per channel.
 struct Rgb {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
+    int red = 0, green = 0, blue = 0;
     bool operator==(const Rgb&) const = default;
 };
 
@@ -40,51 +35,63 @@ inline std::ostream& operator<<(std::ostream& out, Rgb colour) {
 bool isNear(Rgb actual, Rgb expected, int tolerance);
 
 /// What the screen showed at one moment: the root window's pixels, which include every
-/// window on it (an overlay too).
+/// window on it (an overlay too), row by row.
 struct ScreenShot {
     int width = 0;
     int height = 0;
-    std::vector<Rgb> pixels;  // row by row
+    std::vector<Rgb> pixels;
 
-    /// The pixel at (x, y), black outside the picture.
+    /// Black outside the picture.
     Rgb at(int x, int y) const;
 };
 
 /// The test's own X client: makes windows, paints them, and inspects the stacking order,
-/// window attributes and what the screen shows.
+/// window attributes and what the screen shows. Requests are flushed as they are made.
 class X11TestDisplay {
 public:
     explicit X11TestDisplay(const std::string& display);
-    X11TestDisplay(const X11TestDisplay&) = delete;
-    X11TestDisplay& operator=(const X11TestDisplay&) = delete;
-    ~X11TestDisplay();
 
     bool isConnected() const { return connection_ != nullptr; }
-    xcb_connection_t* connection() const { return connection_; }
+    xcb_connection_t* connection() const { return connection_.get(); }
     xcb_window_t root() const { return root_; }
 
     /// A window (a top-level one unless `parent` is given), not yet mapped, with a solid
     /// background; `rect` is relative to the parent.
     xcb_window_t createWindow(RootRect rect, bool overrideRedirect = false,
                               std::uint32_t eventMask = 0, xcb_window_t parent = XCB_NONE);
-    void map(xcb_window_t window) { flushAfter(xcb_map_window(connection_, window)); }
-    void unmap(xcb_window_t window) { flushAfter(xcb_unmap_window(connection_, window)); }
-    void destroy(xcb_window_t window) { flushAfter(xcb_destroy_window(connection_, window)); }
+    void map(xcb_window_t window) { flushAfter(xcb_map_window(connection(), window)); }
+    void unmap(xcb_window_t window) { flushAfter(xcb_unmap_window(connection(), window)); }
+    void destroy(xcb_window_t window) { flushAfter(xcb_destroy_window(connection(), window)); }
     void raise(xcb_window_t window) {
         configure(window, XCB_CONFIG_WINDOW_STACK_MODE, {XCB_STACK_MODE_ABOVE});
     }
-    /// Asks for a new size; a window manager may adjust it.
+    /// A window manager may adjust the size.
     void resize(xcb_window_t window, int width, int height) {
         configure(window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, {width, height});
+    }
+    void move(xcb_window_t window, int x, int y) {
+        configure(window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, {x, y});
+    }
+    void reparent(xcb_window_t window, xcb_window_t parent, int x, int y) {
+        flushAfter(xcb_reparent_window(connection(), window, parent, x, y));
     }
     /// Asks the window manager to minimise a client window (ICCCM WM_CHANGE_STATE, Iconic).
     void minimise(xcb_window_t window);
     /// Fills the window's background with `colour` and repaints it.
     void setBackground(xcb_window_t window, Rgb colour);
+    /// Gives the window a border of `width` pixels in `colour`, around its inside.
+    void setBorder(xcb_window_t window, int width, Rgb colour);
+    /// Paints `area` of a window or pixmap with `colour` (drawing; the background stays).
+    void fill(xcb_drawable_t drawable, RootRect area, Rgb colour);
+    /// A pixmap of the root's depth in one colour, freed when this connection closes.
+    xcb_pixmap_t createPixmap(int width, int height, Rgb colour);
+    /// A mapped override-redirect window of depth 32 filled with `argb` (0xAARRGGBB,
+    /// premultiplied), or XCB_NONE when the server has no 32-bit TrueColor visual.
+    xcb_window_t createArgbWindow(RootRect rect, std::uint32_t argb);
     /// Makes a wallpaper of one colour and publishes it the way desktop tools do: as the
-    /// root's background and as _XROOTPMAP_ID. The pixmap lives as long as this connection.
+    /// root's background and as _XROOTPMAP_ID.
     void setWallpaper(Rgb colour);
-    void flush() { xcb_flush(connection_); }
+    void flush() { xcb_flush(connection()); }
     /// Waits until the server has handled every request sent so far.
     void sync();
 
@@ -113,37 +120,17 @@ public:
     bool isViewable(xcb_window_t window);
     /// Rectangles of the window's input region (SHAPE input kind); nothing if it cannot tell.
     std::optional<int> inputRectangleCount(xcb_window_t window);
-
     /// The viewable top-level window of process `pid` titled `title`, if there is one.
     std::optional<xcb_window_t> findTopLevel(std::uint32_t pid, const std::string& title);
-
     /// Calls `onEvent` for every event the server has sent this client.
     void drainEvents(const std::function<void(const xcb_generic_event_t&)>& onEvent);
 
-    /// Paints `area` of a window or pixmap with `colour` (drawing; the background stays).
-    void fill(xcb_drawable_t drawable, RootRect area, Rgb colour);
-    void move(xcb_window_t window, int x, int y) {
-        configure(window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, {x, y});
-    }
-    /// Gives the window a border of `width` pixels in `colour`, around its inside.
-    void setBorder(xcb_window_t window, int width, Rgb colour);
-    void reparent(xcb_window_t window, xcb_window_t parent, int x, int y);
-    /// A pixmap of the root's depth in one colour, freed when this connection closes.
-    xcb_pixmap_t createPixmap(int width, int height, Rgb colour);
-    /// A mapped override-redirect window of depth 32 filled with `argb` (0xAARRGGBB,
-    /// premultiplied), or XCB_NONE when the server has no 32-bit TrueColor visual.
-    xcb_window_t createArgbWindow(RootRect rect, std::uint32_t argb);
-
 private:
-    /// The pixel value of `colour` on Xvfb's 24-bit TrueColor screens.
-    static std::uint32_t pixelOf(Rgb colour);
-    /// A property's bytes; empty when there is none of `type` in `format` (8, 16 or 32 bits).
-    std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type, int format);
-    /// Sends the request just made (its cookie) to the server now.
     void flushAfter(xcb_void_cookie_t) { flush(); }
     void configure(xcb_window_t window, std::uint16_t mask, std::initializer_list<int> values);
 
-    xcb_connection_t* connection_ = nullptr;
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection_{nullptr,
+                                                                             &xcb_disconnect};
     xcb_screen_t* screen_ = nullptr;
     xcb_window_t root_ = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTemporaryDir>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -8,8 +9,6 @@
 #include "support/ChildProcess.h"
 
 namespace glimmora::test {
-
-class X11TestDisplay;
 
 /// A private X server for one test: Xvfb on a display number it picks itself (so tests run in
 /// parallel), with GLX and Composite, its one output made the RandR primary, and optionally
@@ -24,12 +23,10 @@ public:
     };
 
     explicit XvfbSession(Options options);
-    ~XvfbSession();
 
     /// Whether the server (and the window manager) came up; failure() says why not.
     bool isReady() const { return failure_.empty(); }
     const std::string& failure() const { return failure_; }
-
     /// ":N".
     const std::string& display() const { return display_; }
     /// A temporary folder for this test's logs and files.
@@ -38,7 +35,6 @@ public:
     /// Runs `argv` on this display to completion; true when it exits with status 0.
     bool run(const std::vector<std::string>& argv,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
     /// Sends `signal` to the X server (SIGKILL to lose it, SIGSTOP to hang it, SIGCONT).
     void signalServer(int signal) { server_->sendSignal(signal); }
     /// Ends the X server at once (SIGKILL), as a crash of the server would, and waits for it:
@@ -46,11 +42,10 @@ public:
     void killServer();
 
 private:
-    bool startServer(const Options& options);
+    /// Whether openbox came up and frames and shows new windows.
     bool startWindowManager();
-    /// Whether the window manager frames and shows a window mapped now (before `deadline`).
-    bool showsNewWindows(X11TestDisplay& x, std::chrono::steady_clock::time_point deadline);
 
+    QTemporaryDir folder_;
     std::string directory_;
     std::string display_;
     std::string failure_;
