@@ -68,6 +68,8 @@ TEST(Point2DFilterTest, FiltersEachAxisOnItsOwn) {
     Point2DFilter filter(kOneSecondCutoff, 0.0, kOneSecondCutoff);
     EXPECT_EQ(filter.filter({0.0, 20.0}, 1.0), (Point{0.0, 20.0}));
     EXPECT_EQ(filter.filter({10.0, 0.0}, 2.0), (Point{5.0, 10.0}));
+    filter.reset();
+    EXPECT_EQ(filter.filter({-7.0, 3.0}, 0.5), (Point{-7.0, 3.0}));
 }
 
 TEST(RunningAverageBufferTest, WeighsNewerPointsMoreOverTheLastFew) {
