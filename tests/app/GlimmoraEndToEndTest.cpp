@@ -62,14 +62,13 @@ struct Probe {
 };
 
 /// The centre of `area` and, a few pixels in, its four corners.
-std::vector<Probe> probesInside(RootRect area, Rgb expected) {
-    const int l = area.x + 6, t = area.y + 6;
-    const int r = area.x + area.width - 7, b = area.y + area.height - 7;
-    return {{area.x + area.width / 2, area.y + area.height / 2, expected},
-            {l, t, expected},
-            {r, t, expected},
-            {l, b, expected},
-            {r, b, expected}};
+std::vector<Probe> probesInside(RootRect a, Rgb expected) {
+    std::vector<Probe> probes{{a.x + a.width / 2, a.y + a.height / 2, expected}};
+    for (const int x : {a.x + 6, a.x + a.width - 7}) {
+        probes.push_back({x, a.y + 6, expected});
+        probes.push_back({x, a.y + a.height - 7, expected});
+    }
+    return probes;
 }
 
 class GlimmoraEndToEndTest : public testing::Test {

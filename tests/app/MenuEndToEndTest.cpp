@@ -1,7 +1,7 @@
 // The menu and the control interface of the running program, reached as a user's desktop does:
-// through a StatusNotifierItem host (over com.canonical.dbusmenu), an XEmbed tray with no session
-// bus (right click, keyboard), and the command line; and one instance per display, found over
-// the bus or through the display. What the menu does is tested in tests/menu.
+// through a StatusNotifierItem host (over com.canonical.dbusmenu) and the command line, and an
+// XEmbed tray with no session bus (right click, keyboard); and one instance per display, found
+// over the bus or through the display. What the menu does is tested in tests/menu.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -71,7 +71,7 @@ void readLayout(const QDBusArgument& argument, const QString& path,
 
 class MenuEndToEndTest : public testing::Test {
 protected:
-    enum class Tray { none, statusNotifier, xembed };
+    enum class Tray { statusNotifier, xembed };
 
     void TearDown() override {
         if (HasFailure() && glimmora) {
@@ -117,12 +117,11 @@ protected:
         }
     }
 
-    /// Starts the program with the dimmer at -0.5 and `dimmerOn`, and waits for its overlay.
-    void launch(bool dimmerOn) {
+    /// Starts the program with the dimmer off at -0.5, and waits for its overlay.
+    void launch() {
         // Without isOverlayEnabled the file counts as never saved and every default applies.
-        glimmora = startGlimmora(std::string("isOverlayEnabled=true\nscreenBrightness=-0.5\n") +
-                                     "isScreenDimmerEnabled=" + (dimmerOn ? "true" : "false"),
-                                 true);
+        glimmora = startGlimmora(
+            "isOverlayEnabled=true\nscreenBrightness=-0.5\nisScreenDimmerEnabled=false", true);
         ASSERT_TRUE(test::waitUntil(
             [&] {
                 const auto window = x->findTopLevel(
@@ -286,9 +285,9 @@ protected:
     Rgb seen;                          // what the probe showed last
 };
 
-TEST_F(MenuEndToEndTest, StatusNotifierHostClicksChangeTicksFileAndScreen) {
+TEST_F(MenuEndToEndTest, StatusNotifierHostClicksAndTheCommandLineReachTicksFileAndScreen) {
     startDesktop(Tray::statusNotifier);
-    launch(false);
+    launch();
     ASSERT_TRUE(test::waitUntil([&] { return !exportedMenu().empty(); }, kStartTimeout))
         << "no status item with a menu was registered";
     ASSERT_TRUE(screenShows(kWallpaper)) << seen;
@@ -302,11 +301,27 @@ TEST_F(MenuEndToEndTest, StatusNotifierHostClicksChangeTicksFileAndScreen) {
     EXPECT_TRUE(isTicked("/🌙 Screen Dimmer/Extra Dark (-80%)"));
     EXPECT_TRUE(fileSays("screenBrightness=-0.8"));
     EXPECT_TRUE(screenShows(dimmed(-0.8f))) << seen;
+
+    EXPECT_EQ(command({"--menu"}), 0);
+    EXPECT_TRUE(test::waitUntil([&] { return menuIsOpen(); }, kChangeTimeout));
+    // Another program's window appears: the overlay goes back on top of it, not of the menu.
+    x->map(x->createWindow({300, 40, 100, 30}, true));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(menuIsOpen());
+
+    EXPECT_EQ(command({"--set", "screenBrightness=dark"}), 2);
+    EXPECT_EQ(command({"--set", "screenBrightness=-0.5"}), 0);
+    EXPECT_TRUE(screenShows(dimmed(-0.5f))) << seen;
+    EXPECT_TRUE(fileSays("screenBrightness=-0.5"));
+
+    secondInstanceLeaves("Glimmora is already running");
+    EXPECT_EQ(command({"--quit"}), 0);
+    EXPECT_TRUE(glimmora->process().waitForExit(kChangeTimeout).has_value());
 }
 
 TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHoldsOneInstance) {
     startDesktop(Tray::xembed);
-    launch(false);
+    launch();
     std::optional<std::pair<int, int>> icon;
     ASSERT_TRUE(test::waitUntil(
         [&] { return (icon = trayIcon(glimmora->process().pid())).has_value(); }, kStartTimeout))
@@ -333,28 +348,6 @@ TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHo
         std::this_thread::sleep_for(300ms);
         EXPECT_NEAR(meanGrey(), one, 0.01);
     }
-}
-
-TEST_F(MenuEndToEndTest, WithoutTrayTheCommandLineReachesEverything) {
-    startDesktop(Tray::none);
-    launch(true);
-    EXPECT_TRUE(test::waitUntil([&] { return glimmora->count("glimmora --menu") > 0; }, 5s));
-
-    EXPECT_EQ(command({"--menu"}), 0);
-    EXPECT_TRUE(test::waitUntil([&] { return menuIsOpen(); }, kChangeTimeout));
-    // Another program's window appears: the overlay goes back on top of it, not of the menu.
-    x->map(x->createWindow({300, 40, 100, 30}, true));
-    std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(menuIsOpen());
-
-    EXPECT_EQ(command({"--set", "screenBrightness=dark"}), 2);
-    EXPECT_EQ(command({"--set", "screenBrightness=-0.8"}), 0);
-    EXPECT_TRUE(screenShows(dimmed(-0.8f))) << seen;
-    EXPECT_TRUE(fileSays("screenBrightness=-0.8"));
-
-    secondInstanceLeaves("Glimmora is already running");
-    EXPECT_EQ(command({"--quit"}), 0);
-    EXPECT_TRUE(glimmora->process().waitForExit(kChangeTimeout).has_value());
 }
 
 }  // namespace

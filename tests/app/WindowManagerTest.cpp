@@ -76,7 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"RestoreWithoutLowerUsesTheOverlayLevel", 0, 0, {}, "R", 1000, 1001, {}},
         LevelCase{"GazeGoesOneAboveTheSavedLevel", 7, 1001, {}, "LR", 7, 8, {}},
         LevelCase{"OnlyGazeWindowSavesNothing", {}, 1001, {}, "L", {}, 0, {}},
-        LevelCase{"LowerWithoutOverlayForgetsAnEarlierLevel", {}, 1001, 5, "LR", {}, 1001, {}},
         LevelCase{"SecondLowerSavesTheLoweredLevel", 1000, {}, {}, "LLR", 0, {}, {}},
         LevelCase{"RestoreWithNoWindowsForgetsTheLevel", {}, {}, 1000, "R", {}, {}, {}}),
     [](const testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });

@@ -29,10 +29,9 @@ TEST(FocusProfileBuiltIns, HaveFreshDistinctIdsEachTime) {
     const auto first = builtInFocusProfiles();
     const auto second = builtInFocusProfiles();
     ASSERT_EQ(first.size(), 3u);
-    for (std::size_t i = 0; i < first.size(); ++i) {
-        EXPECT_FALSE(first[i].id.isNull());
-        EXPECT_NE(first[i].id, first[(i + 1) % 3].id);
-        EXPECT_NE(first[i].id, second[i].id);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_FALSE(first[i].id.isNull() || first[i].id == first[(i + 1) % 3].id ||
+                     first[i].id == second[i].id);
     }
 }
 

