@@ -255,7 +255,9 @@ TEST_F(GlimmoraEndToEndTest, SwitchedOffOverlayLeavesTheDesktopInSightAndKeysSti
     gotKeyPress(other);
     ASSERT_TRUE(press("ctrl+alt+super+Escape"));
     EXPECT_TRUE(exitsCleanly(glimmora->process(), 5s)) << "glimmora still runs after the key";
-    EXPECT_EQ(glimmora->count(kTriggered), 1);
+    // Both quit paths see the key (the raw one so that a grab cannot stop it); either may
+    // report first.
+    EXPECT_GE(glimmora->count("hotkey triggered! Quitting app...\n"), 1);
     // The modifiers reach the application, each pressed with the ones before it held; the
     // Escape that comes with all three held must not.
     EXPECT_FALSE(gotKeyPress(other, kQuitModifiers)) << "the quit key reached the application";
