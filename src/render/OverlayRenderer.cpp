@@ -8,6 +8,7 @@
 #include "render/FrameParameterBuilder.h"
 #include "render/GlPipeline.h"
 #include "render/PictureTextures.h"
+#include "render/RedrawPolicy.h"
 #include "settings/AppState.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/TextCursorTracker.h"
@@ -24,7 +25,7 @@ OverlayRenderer::OverlayRenderer(AppState& settings, std::function<double()> clo
     // Both deliver the current value at once, so a renderer made while the overlay is switched
     // off starts paused.
     subscriptions_.push_back(
-        settings_.isOverlayEnabled.sink([this](const bool& enabled) { paused_ = !enabled; }));
+        settings_.isOverlayEnabled.sink([this](const bool& enabled) { setPaused(!enabled); }));
     subscriptions_.push_back(settings_.isGazeTrackingEnabled.sink([this](const bool& enabled) {
         if (enabled) {
             settings_.isFocusEnabled = true;
@@ -131,10 +132,49 @@ void OverlayRenderer::reportDraws(double now) {
     lastDrawDebugTime_ = now;
 }
 
+void OverlayRenderer::setPaused(bool paused) {
+    paused_ = paused;
+    if (paused) {
+        drawnParameters_.reset();  // what was on screen is gone; the first frame back draws
+    }
+}
+
+void OverlayRenderer::readTrackers() {
+    readings_.now = clock_();
+    if (mouseTracker_ != nullptr) {
+        readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
+    }
+    if (caretTracker_ != nullptr) {
+        readings_.caret = {caretTracker_->normalizedX(), caretTracker_->normalizedY(),
+                           caretTracker_->hasCursorPosition(), caretTracker_->normalizedHeight()};
+    }
+    if (windowTracker_ != nullptr) {
+        const Rect bounds = windowTracker_->activeWindowBounds();
+        readings_.window = {windowTracker_->hasActiveWindow(),
+                            {bounds.x, bounds.y, bounds.width, bounds.height}};
+    }
+}
+
+bool OverlayRenderer::needsFrame() {
+    if (paused_) {
+        return false;
+    }
+    if (!drawnParameters_ || handOver_.hasPending() || RedrawPolicy::animates(*drawnParameters_)) {
+        return true;
+    }
+    // The build is what a frame drawn now would do, the renderer state's frame-to-frame
+    // bookkeeping (which pointer moved last, the explosion's end) included, so it is kept
+    // whether or not the frame is drawn.
+    readTrackers();
+    const FrameParameters now = buildFrameParameters(settings_, readings_, state_);
+    return !RedrawPolicy::looksAlike(now, *drawnParameters_);
+}
+
 void OverlayRenderer::draw(const RenderTarget& target) {
     if (paused_) {
         return;
     }
+    drawnParameters_.reset();
     reportDraws(clock_());
 
     // Hand-over: the newest picture becomes the display picture and is backed up on the GPU.
@@ -188,21 +228,10 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     glBlendEquation(GL_FUNC_ADD);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
 
-    readings_.now = clock_();
-    if (mouseTracker_ != nullptr) {
-        readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
-    }
-    if (caretTracker_ != nullptr) {
-        readings_.caret = {caretTracker_->normalizedX(), caretTracker_->normalizedY(),
-                           caretTracker_->hasCursorPosition(), caretTracker_->normalizedHeight()};
-    }
-    if (windowTracker_ != nullptr) {
-        const Rect bounds = windowTracker_->activeWindowBounds();
-        readings_.window = {windowTracker_->hasActiveWindow(),
-                            {bounds.x, bounds.y, bounds.width, bounds.height}};
-    }
+    readTrackers();
     const FrameParameters parameters = buildFrameParameters(settings_, readings_, state_);
     pipeline_->draw(texture, parameters);
+    drawnParameters_ = parameters;
     // Nothing waits for the GPU here: the window's buffer swap or the caller's read-back does.
 }
 

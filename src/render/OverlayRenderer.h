@@ -8,6 +8,7 @@
 #include "capture/PictureHandOver.h"
 #include "core/Signal.h"
 #include "render/FrameInputs.h"
+#include "render/ParameterBlocks.h"
 #include "render/RenderTarget.h"
 #include "render/RendererState.h"
 
@@ -28,6 +29,9 @@ class ScenePictureCompositor;
 /// A picture is either uploaded (pixels) or, for a scene of the zero-copy capture, composed on
 /// the GPU into the display texture by the scene compositor; everything after that (backup
 /// copy, effects, report) is the same for both. Without a compositor scenes are dropped.
+///
+/// It draws only when asked, and says when it should be asked (needsFrame()): a frame over
+/// the same picture with the same look is not drawn again.
 ///
 /// It follows `isOverlayEnabled` (paused while off) and switches focus mode on when gaze
 /// tracking starts. Every failed draw step prints its line and skips the frame. Main thread
@@ -57,11 +61,17 @@ public:
     /// the CPU, so composing scenes costs more than copying pictures.
     bool isSoftwareRenderer() const { return isSoftwareRenderer_; }
 
-    /// One frame into `target`.
+    /// One frame into `target`, whole, whether or not it changed (a window system may ask
+    /// for one after an expose).
     void draw(const RenderTarget& target);
+    /// Whether a frame asked for now would look different from the last one drawn: a new
+    /// picture waits, an effect moves with time, the settings or the trackers changed the
+    /// look, or nothing was drawn yet (or the last draw failed, which then retries). Reads the
+    /// trackers as a frame would; never true while paused. Called once per frame tick.
+    bool needsFrame();
 
     bool isPaused() const { return paused_; }
-    void setPaused(bool paused) { paused_ = paused; }
+    void setPaused(bool paused);
 
     PictureHandOver& handOver() { return handOver_; }
     /// Where the trackers publish what the next frames read (positions are normalised).
@@ -89,6 +99,8 @@ public:
 private:
     bool hasContext() const;
     void reportDraws(double now);
+    /// Takes the trackers' published readings and the clock into `readings_`.
+    void readTrackers();
     void initializeSceneCompositor();
     /// Makes `picture` the display picture; false when it could not be shown.
     bool takeDisplayPicture(const DesktopPicture& picture);
@@ -113,6 +125,8 @@ private:
     bool isSoftwareRenderer_ = false;
     int drawCount_ = 0;
     std::optional<double> lastDrawDebugTime_;  // none until the first frame, which reports
+    /// The parameters of the frame on screen; none when the next tick must draw.
+    std::optional<FrameParameters> drawnParameters_;
     std::vector<Subscription> subscriptions_;
 };
 

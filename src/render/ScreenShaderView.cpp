@@ -16,6 +16,11 @@ ScreenShaderView::ScreenShaderView(AppState& settings, std::function<double()> c
     setFormat(format);
 
     renderer_->setWindowVisibility([this] { return isVisible() && isExposed(); });
+    // Pictures come on the capture's thread: the tick runs on ours.
+    renderer_->handOver().setWakeUp([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { tick(); }, Qt::QueuedConnection);
+    });
 
     // A precise timer rather than vsync alone: without a vsync (virtual screens, some drivers)
     // buffer swaps never wait and the loop would spin as fast as it can.
@@ -27,6 +32,7 @@ ScreenShaderView::ScreenShaderView(AppState& settings, std::function<double()> c
 
 ScreenShaderView::~ScreenShaderView() {
     frameTimer_.stop();
+    renderer_->handOver().setWakeUp({});
     // GPU objects must go while their context is current.
     makeCurrent();
     renderer_.reset();
@@ -34,7 +40,7 @@ ScreenShaderView::~ScreenShaderView() {
 }
 
 void ScreenShaderView::tick() {
-    if (!renderer_->isPaused() && isExposed()) {
+    if (isExposed() && renderer_->needsFrame()) {
         update();
     }
 }

@@ -10,9 +10,11 @@ namespace glimmora {
 class AppState;
 class OverlayRenderer;
 
-/// The overlay window's content: an OpenGL window that redraws 60 times a second through the
-/// OverlayRenderer, into its own default framebuffer. While the renderer is paused (the overlay
-/// is switched off) the frame timer asks for no frames at all.
+/// The overlay window's content: an OpenGL window that draws through the OverlayRenderer, into
+/// its own default framebuffer. A 60 Hz frame tick asks the renderer whether the frame on
+/// screen is out of date and only then asks for a frame; a new picture in the hand-over wakes
+/// the tick at once instead of waiting for the next one. While the renderer is paused (the
+/// overlay is switched off) no frames are asked for at all.
 class ScreenShaderView : public QOpenGLWindow {
     Q_OBJECT
 
