@@ -14,6 +14,7 @@ void PictureHandOver::submit(DesktopPicture picture) {
         const std::lock_guard lock(mutex_);
         if (pending_) {
             ++dropped_;
+            picture = DesktopPicture::replacing(std::move(picture), *pending_);
         }
         replaced = std::exchange(pending_, std::move(picture));
         wakeUp = wakeUp_;

@@ -18,6 +18,10 @@ namespace glimmora {
 /// implicitly shared QImage handle or a scene pointer, never across pixel work or a wait; a
 /// replaced picture is released after the lock.
 ///
+/// A picture that replaces a pending one carries the pending one's changed region too (see
+/// DesktopPicture::replacing), so the draw may upload only what changed since the picture it
+/// took last.
+///
 /// The draw loop draws only when something changed, so a submitted picture also wakes it: the
 /// wake-up runs on the submitting thread, after the lock, and must only post to the main thread.
 class PictureHandOver {

@@ -107,7 +107,7 @@ bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture) {
         return sceneCompositor_->composeInto(textures_->display(), picture.scene->size,
                                              picture.scene);
     }
-    textures_->setDisplay(picture.image);
+    textures_->setDisplay(picture.image, picture.changed);
     return true;
 }
 
@@ -184,6 +184,10 @@ void OverlayRenderer::draw(const RenderTarget& target) {
             // A null picture: the source withdrew its picture (it lost the desktop). Until the
             // next one arrives the backup stands in, as it does for one that cannot be shown.
             hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture);
+            if (!hasDisplayPicture_) {
+                // What comes next changed from a picture the display texture may not hold.
+                textures_->forgetDisplayPicture();
+            }
             if (hasDisplayPicture_) {
                 textures_->copyDisplayToPersistent();
                 ++picturesShown_;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QRegion>
 #include <QSize>
+#include <optional>
 
 namespace glimmora {
 
@@ -17,8 +19,12 @@ public:
     PictureTextures& operator=(const PictureTextures&) = delete;
     ~PictureTextures();
 
-    /// Uploads `picture` into the display texture.
-    void setDisplay(const QImage& picture);
+    /// Uploads `picture` into the display texture: only `changed` (picture coordinates) when
+    /// the texture holds the picture it changed from, else all of it.
+    void setDisplay(const QImage& picture, const std::optional<QRegion>& changed = std::nullopt);
+    /// The display texture no longer holds the picture before the next one (it was withdrawn,
+    /// or could not be shown): the next upload is whole.
+    void forgetDisplayPicture() { displayHoldsPicture_ = false; }
     /// Makes the display texture `size` without filling it, for a picture drawn into it on the
     /// GPU (a composed scene). Its contents are kept when the size did not change.
     void prepareDisplay(QSize size);
@@ -39,6 +45,7 @@ private:
     unsigned readFramebuffer_ = 0;
     unsigned drawFramebuffer_ = 0;
     QSize displaySize_;
+    bool displayHoldsPicture_ = false;  // the last uploaded picture, whole
     QSize persistentSize_;
     int persistentAllocations_ = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <xcb/xcb.h>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 #include <chrono>
@@ -95,6 +96,8 @@ private:
     Clock::time_point lastUpdate_;
     Clock::time_point lastDelivery_;
     bool pictureOwed_ = true;  // a change (or the first picture) is not delivered yet
+    bool hasDelivered_ = false;
+    QRegion changedSinceDelivery_;  // picture coordinates
     std::optional<unsigned int> keepAliveRequest_;
     Clock::time_point keepAliveAskedAt_;
     bool ownWindowsAsked_ = false;
