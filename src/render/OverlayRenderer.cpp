@@ -103,9 +103,12 @@ bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture) {
         if (!sceneCompositorReady_ || picture.scene->size.isEmpty()) {
             return false;
         }
-        textures_->prepareDisplay(picture.scene->size);
-        return sceneCompositor_->composeInto(textures_->display(), picture.scene->size,
-                                             picture.scene);
+        const QSize size = picture.scene->size;
+        if (!sceneCompositor_->composeInto(textures_->sceneTarget(size), size, picture.scene)) {
+            return false;
+        }
+        textures_->commitScene();
+        return true;
     }
     textures_->setDisplay(picture.image, picture.changed);
     return true;
@@ -177,32 +180,29 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     drawnParameters_.reset();
     reportDraws(clock_());
 
-    // Hand-over: the newest picture becomes the display picture and is backed up on the GPU.
+    // Hand-over: the newest picture becomes the display picture.
     if (textures_) {
         initializeSceneCompositor();
         if (std::optional<DesktopPicture> picture = handOver_.takePending()) {
             // A null picture: the source withdrew its picture (it lost the desktop). Until the
-            // next one arrives the backup stands in, as it does for one that cannot be shown.
+            // next one arrives the last good picture stands in, as it does for one that cannot
+            // be shown.
             hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture);
-            if (!hasDisplayPicture_) {
+            if (hasDisplayPicture_) {
+                ++picturesShown_;
+            } else {
                 // What comes next changed from a picture the display texture may not hold.
                 textures_->forgetDisplayPicture();
             }
-            if (hasDisplayPicture_) {
-                textures_->copyDisplayToPersistent();
-                ++picturesShown_;
-            }
         }
     }
-    unsigned texture = hasDisplayPicture_ ? textures_->display() : 0;
+    const unsigned texture = textures_ ? textures_->display() : 0;
     if (texture == 0) {
-        if (textures_ && textures_->persistent() != 0) {
-            texture = textures_->persistent();
-            logLine("🔄 Using persistent texture backup");
-        } else {
-            logLine("⚠️ No texture available for drawing!");
-            return;
-        }
+        logLine("⚠️ No texture available for drawing!");
+        return;
+    }
+    if (!hasDisplayPicture_) {
+        logLine("🔄 Using persistent texture backup");
     }
 
     if (!target.isValid()) {

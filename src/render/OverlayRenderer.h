@@ -23,12 +23,13 @@ class PictureTextures;
 class ScenePictureCompositor;
 
 /// The draw loop's brain, shared by the overlay window and offline rendering: it takes the
-/// newest picture from the hand-over, keeps the GPU backup copy, builds the frame's parameter
-/// blocks from the settings and the tracker readings, and draws one quad into a render target.
+/// newest picture from the hand-over, keeps the last good one on the GPU as the fallback,
+/// builds the frame's parameter blocks from the settings and the tracker readings, and draws
+/// one quad into a render target.
 ///
 /// A picture is either uploaded (pixels) or, for a scene of the zero-copy capture, composed on
-/// the GPU into the display texture by the scene compositor; everything after that (backup
-/// copy, effects, report) is the same for both. Without a compositor scenes are dropped.
+/// the GPU by the scene compositor (see PictureTextures); everything after that (fallback,
+/// effects, report) is the same for both. Without a compositor scenes are dropped.
 ///
 /// It draws only when asked, and says when it should be asked (needsFrame()): a frame over
 /// the same picture with the same look is not drawn again.
