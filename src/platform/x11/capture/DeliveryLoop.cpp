@@ -51,7 +51,7 @@ void DeliveryLoop::run(const std::function<void(std::optional<QString> error)>& 
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
-    pthread_setname_np(pthread_self(), "glimmora-capture");
+    pthread_setname_np(pthread_self(), kThreadName);
 
     const std::optional<QString> error = prepare();
     started(error);

@@ -35,6 +35,11 @@ class X11Display;
 /// lost server falls silent.
 class DeliveryLoop {
 public:
+    /// The delivery thread's name, as `top -H` and debuggers show it. The kernel keeps at most
+    /// 15 characters and refuses a longer name outright.
+    static constexpr char kThreadName[] = "glim-capture";
+    static_assert(sizeof kThreadName <= 16);
+
     struct Setup {
         QString displayName;                // empty: $DISPLAY
         QSize pictureSize;                  // empty: the primary monitor's size

@@ -4,12 +4,17 @@
 
 #include <QThread>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "capture/CaptureStream.h"
 #include "core/MonotonicClock.h"
 #include "core/QtRepeatingTimer.h"
 #include "core/QtScheduler.h"
+#include "platform/x11/capture/DeliveryLoop.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"
@@ -61,6 +66,12 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
     ASSERT_TRUE(showsSoon(200, 200, kRed)) << "raised";
     x.fill(red, {100, 100, 10, 10}, kBlue);
     ASSERT_TRUE(showsSoon(150, 150, kBlue)) << "drawn";
+    if (path == CapturePath::Copying) {  // only what changed needs uploading
+        const QRegion whole(0, 0, 640, 480);
+        const QRegion changed = run.delegate.record().latest.changed.value_or(whole);
+        EXPECT_TRUE(QRegion(150, 150, 10, 10).subtracted(changed).isEmpty());
+        EXPECT_FALSE(whole.subtracted(changed).isEmpty());
+    }
     EXPECT_EQ(at(159, 159), kBlue);
     EXPECT_EQ(at(160, 160), kRed);
     x.move(green, 500, 380);
@@ -117,6 +128,14 @@ TEST_P(DesktopCaptureTest, SendsSignsOfLifeWhenStillAndKeepsDrawingNobodySees) {
     };
     ASSERT_TRUE(signs(2));
     EXPECT_EQ(run.delegate.record().pictures, 1);
+    std::set<std::string> threads;  // by name, as top shows them
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        threads.insert(name);
+    }
+    EXPECT_TRUE(threads.contains(DeliveryLoop::kThreadName));
 
     x.fill(hidden, {0, 0, 50, 50}, kBlue);
     ASSERT_TRUE(signs(run.delegate.record().signsOfLife + 2));
