@@ -226,15 +226,15 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     glViewport(0, 0, target.width, target.height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_SCISSOR_TEST);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
+    // The quad covers the whole target and the shader writes every pixel opaque (it mixes the
+    // overall opacity itself), so a clear and source-alpha blending would change nothing; on a
+    // software rasteriser they would cost a pass over the target and a read per pixel.
+    glDisable(GL_BLEND);
 
     readTrackers();
     const FrameParameters parameters = buildFrameParameters(settings_, readings_, state_);
-    pipeline_->draw(texture, parameters);
+    pipeline_->draw(texture, parameters,
+                    textures_->displaySize() == QSize(target.width, target.height));
     drawnParameters_ = parameters;
     // Nothing waits for the GPU here: the window's buffer swap or the caller's read-back does.
 }
