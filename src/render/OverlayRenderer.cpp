@@ -26,6 +26,7 @@ OverlayRenderer::OverlayRenderer(AppState& settings, std::function<double()> clo
     // off starts paused.
     subscriptions_.push_back(
         settings_.isOverlayEnabled.sink([this](const bool& enabled) { setPaused(!enabled); }));
+    subscriptions_.push_back(settings_.objectWillChange().connect([this] { wakeUp(); }));
     subscriptions_.push_back(settings_.isGazeTrackingEnabled.sink([this](const bool& enabled) {
         if (enabled) {
             settings_.isFocusEnabled = true;
@@ -51,15 +52,18 @@ void OverlayRenderer::startTrackers(MouseTracker* mouse, WindowFocusTracker* win
     caretTracker_ = caret;
     if (caret != nullptr) {
         caret->startTracking();
+        subscriptions_.push_back(caret->objectWillChange().connect([this] { wakeUp(); }));
     }
     if (mouse != nullptr) {
         mouse->startTracking();
+        subscriptions_.push_back(mouse->objectWillChange().connect([this] { wakeUp(); }));
         // The tracker lives longer than the renderer, which removes this callback on its way
         // out: `this` is valid whenever it runs.
         mouse->setClickExplosionHandler([this](float x, float y) { showExplosion(x, y); });
     }
     if (window != nullptr) {
         window->startTracking();
+        subscriptions_.push_back(window->objectWillChange().connect([this] { wakeUp(); }));
     }
 }
 
@@ -121,6 +125,13 @@ bool OverlayRenderer::hasContext() const {
 
 void OverlayRenderer::showExplosion(float x, float y) {
     state_.currentExplosion = Explosion{x, y, clock_()};
+    wakeUp();
+}
+
+void OverlayRenderer::wakeUp() const {
+    if (wakeUp_) {
+        wakeUp_();
+    }
 }
 
 void OverlayRenderer::reportDraws(double now) {
@@ -171,6 +182,10 @@ bool OverlayRenderer::needsFrame() {
     readTrackers();
     const FrameParameters now = buildFrameParameters(settings_, readings_, state_);
     return !RedrawPolicy::looksAlike(now, *drawnParameters_);
+}
+
+bool OverlayRenderer::needsTicks() const {
+    return !paused_ && (!drawnParameters_ || RedrawPolicy::animates(*drawnParameters_));
 }
 
 void OverlayRenderer::draw(const RenderTarget& target) {

@@ -70,6 +70,13 @@ public:
     /// look, or nothing was drawn yet (or the last draw failed, which then retries). Reads the
     /// trackers as a frame would; never true while paused. Called once per frame tick.
     bool needsFrame();
+    /// Whether the frame loop must keep asking at its full rate: an effect moves with time,
+    /// or no frame stands yet (or the last draw failed). Otherwise it may rest until the
+    /// wake-up or the hand-over's wake-up calls.
+    bool needsTicks() const;
+    /// Main thread. Called when a setting, a tracker reading or a click may have changed the
+    /// look, before the change is complete: the loop should ask needsFrame() once it is.
+    void setWakeUp(std::function<void()> wakeUp) { wakeUp_ = std::move(wakeUp); }
 
     bool isPaused() const { return paused_; }
     void setPaused(bool paused);
@@ -102,6 +109,7 @@ private:
     void reportDraws(double now);
     /// Takes the trackers' published readings and the clock into `readings_`.
     void readTrackers();
+    void wakeUp() const;
     void initializeSceneCompositor();
     /// Makes `picture` the display picture; false when it could not be shown.
     bool takeDisplayPicture(const DesktopPicture& picture);
@@ -109,6 +117,7 @@ private:
     AppState& settings_;
     std::function<double()> clock_;
     std::function<bool()> isVisible_;
+    std::function<void()> wakeUp_;
     PictureHandOver handOver_;
     FrameInputs readings_;
     MouseTracker* mouseTracker_ = nullptr;

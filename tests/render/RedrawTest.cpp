@@ -77,6 +77,8 @@ protected:
         renderer_ = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
         renderer_->initialize();
         renderer_->startTrackers(&mouse_, nullptr);
+        renderer_->setWakeUp([this] { ++wakeUps_; });
+        renderer_->handOver().setWakeUp([this] { ++wakeUps_; });
     }
 
     /// One second of 60 Hz frame ticks; each draws only when asked to. Returns the draws.
@@ -102,6 +104,7 @@ protected:
     MemoryUserDefaults defaults_;
     AppState settings_{defaults_};
     double now_ = 50.0;
+    int wakeUps_ = 0;
     Point pointer_{400, 300};
     MouseTracker mouse_{settings_,
                         [] {
@@ -127,8 +130,11 @@ TEST_F(RedrawTest, AStillDesktopDrawsNothingNewForASecondYetAChangeShowsAtTheNex
         renderer_->handOver().submit(solid(qRgb(200, 200, 200)));
         runOneSecond();  // settles: a click's explosion burns out within it
         EXPECT_EQ(runOneSecond(), 0) << row.what;
+        EXPECT_FALSE(renderer_->needsTicks()) << row.what << ": the loop may rest";
         const QImage before = target_->read();
+        wakeUps_ = 0;
         row.change();
+        EXPECT_GT(wakeUps_, 0) << row.what << " must wake the resting loop";
         now_ += 1.0 / 60;
         ASSERT_TRUE(renderer_->needsFrame()) << row.what;
         renderer_->draw(target_->target());
@@ -144,6 +150,7 @@ TEST_F(RedrawTest, AnEffectThatMovesWithTimeKeepsEveryTick) {
     renderer_->handOver().submit(solid(qRgb(200, 200, 200)));
     settings_.isNoiseEnabled = true;
     EXPECT_EQ(runOneSecond(), 60);
+    EXPECT_TRUE(renderer_->needsTicks());
 }
 
 }  // namespace
