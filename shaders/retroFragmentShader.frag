@@ -16,10 +16,12 @@
 // Positions are texture coordinates of the full-screen quad: x 0 at the left, y 0 at the top,
 // the same convention as every position and size in the parameter blocks.
 
-// Which groups this build of the program can show. The renderer compiles one variant per set
-// of groups in use, defining each GROUP_* as 0 or 1 before this text; the compiler then drops
-// every group that is off, so an idle overlay costs one texture fetch per pixel even on a
-// software rasteriser. Without definitions (a plain compile) every group is in.
+// Which groups this build of the program can show, and which of the retro ingredients (glitch
+// slices, channel split, scan lines, grain) they can ask for. The renderer compiles one variant
+// per set in use, defining each GROUP_* and USES_* as 0 or 1 before this text; the compiler
+// then drops everything that is off, so an idle overlay costs one texture fetch per pixel even
+// on a software rasteriser, and a spotlight that only dims carries no glitch code. Without
+// definitions (a plain compile) everything is in.
 #ifndef GROUP_RETRO
 #define GROUP_RETRO 1
 #define GROUP_FOCUS_BAND 1
@@ -31,6 +33,10 @@
 #define GROUP_DIMMER 1
 #define GROUP_DYSLEXIA 1
 #define GROUP_EXPLOSION 1
+#define USES_SLICES 1
+#define USES_SPLIT 1
+#define USES_SCAN_LINES 1
+#define USES_GRAIN 1
 #endif
 const bool kRetro = GROUP_RETRO != 0;
 const bool kFocusBand = GROUP_FOCUS_BAND != 0;
@@ -42,6 +48,10 @@ const bool kColorFilter = GROUP_COLOR_FILTER != 0;
 const bool kDimmer = GROUP_DIMMER != 0;
 const bool kDyslexia = GROUP_DYSLEXIA != 0;
 const bool kExplosion = GROUP_EXPLOSION != 0;
+const bool kSlices = USES_SLICES != 0;
+const bool kSplit = USES_SPLIT != 0;
+const bool kScanLines = USES_SCAN_LINES != 0;
+const bool kGrain = USES_GRAIN != 0;
 
 in vec2 vTexCoord;
 out vec4 fragColor;
@@ -535,24 +545,24 @@ void main() {
         look.slice += kGlitchPulseSlice * pulse;
         look.split += kGlitchPulseSplit * pulse;
     }
-    if (look.slice != 0.0) {
+    if (kSlices && look.slice != 0.0) {
         uint slice = uint(max(floor(p.y * kSlicesPerScreen), 0.0));
         uv.x += (random(slice * 0x9e3779b1u + timeStep(kGlitchRate)) - 0.5) * 2.0 * look.slice;
     }
 
     // --- Sample: one fetch, two more while the channels are split.
     vec3 color = textureLod(desktop, uv, 0.0).rgb;
-    if (look.split != 0.0) {
+    if (kSplit && look.split != 0.0) {
         vec2 shift = vec2(look.split, 0.0);
         color.r = textureLod(desktop, uv + shift, 0.0).r;
         color.b = textureLod(desktop, uv - shift, 0.0).b;
     }
 
     // --- Retro and region effects.
-    if (look.scan != 0.0) {
+    if (kScanLines && look.scan != 0.0) {
         color *= 1.0 - clamp(look.scan, 0.0, 1.0) * mod(pixel.y, 2.0);
     }
-    if (look.grain != 0.0) {
+    if (kGrain && look.grain != 0.0) {
         uvec2 at = uvec2(max(pixel, 0.0));
         uint seed = at.x * 0x9e3779b1u ^ at.y * 0x85ebca77u ^ timeStep(kGrainRate) * 0xc2b2ae3du;
         color += (random(seed) - 0.5) * 2.0 * look.grain;

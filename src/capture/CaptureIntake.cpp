@@ -65,7 +65,8 @@ void CaptureIntake::take(std::uint64_t streamId, const CaptureSample& sample) {
     const int count = sampleCount_.fetch_add(1, relaxed) + 1;
     const double t = clock_();
     if (t - lastReportTime_.load(relaxed) > reportInterval) {
-        logLine("\U0001F4F9 Capture stream: " + std::to_string(count) + " frames received in last 5s");
+        logLine("\U0001F4F9 Capture stream: " + std::to_string(count) +
+                " frames received in last 5s");
         sampleCount_.store(0, relaxed);
         lastReportTime_.store(t, relaxed);
     }
@@ -77,7 +78,11 @@ void CaptureIntake::take(std::uint64_t streamId, const CaptureSample& sample) {
     DesktopPicture replaced;
     const std::lock_guard lock(heldPictureMutex_);
     if (sample.hasPicture()) {
-        replaced = std::exchange(heldPicture_, DesktopPicture{sample.picture, sample.scene});
+        DesktopPicture picture{sample.picture, sample.scene, sample.changed};
+        if (!heldPicture_.isNull()) {
+            picture = DesktopPicture::replacing(std::move(picture), heldPicture_);
+        }
+        replaced = std::exchange(heldPicture_, std::move(picture));
     }
     if (!heldPicture_.isNull() && t - lastPictureTime_.load(relaxed) >= minPictureInterval) {
         lastPictureTime_.store(t, relaxed);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRegion>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -43,6 +44,8 @@ struct CaptureConfiguration {
 struct CaptureSample {
     QImage picture;
     std::shared_ptr<const DesktopScene> scene = nullptr;
+    /// The part of `picture` that differs from the stream's previous picture; none: all of it.
+    std::optional<QRegion> changed = std::nullopt;
 
     bool hasPicture() const { return !picture.isNull() || scene != nullptr; }
 };

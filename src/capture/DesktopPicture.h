@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QRegion>
 #include <memory>
+#include <optional>
 
 #include "capture/DesktopScene.h"
 
@@ -13,8 +15,24 @@ namespace glimmora {
 struct DesktopPicture {
     QImage image;
     std::shared_ptr<const DesktopScene> scene;
+    /// For pixels: the part of `image` (picture coordinates) that differs from the source's
+    /// previous picture, so that the draw uploads only that. None: all of it, or unknown.
+    std::optional<QRegion> changed = std::nullopt;
 
     bool isNull() const { return image.isNull() && !scene; }
+
+    /// `newer` as it must travel when it replaces `older` before `older` was drawn: what
+    /// `older` changed changed too. After a withdrawal or a scene, or at another size, the
+    /// whole picture counts as changed.
+    static DesktopPicture replacing(DesktopPicture newer, const DesktopPicture& older) {
+        if (newer.changed && older.changed && older.image.size() == newer.image.size()) {
+            *newer.changed += *older.changed;
+        } else {
+            newer.changed.reset();
+        }
+        return newer;
+    }
+
     bool operator==(const DesktopPicture&) const = default;
 };
 

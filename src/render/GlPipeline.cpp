@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <iterator>
 
 #include "core/Log.h"
@@ -42,23 +44,53 @@ GLuint makeBuffer(GLenum target, const void* data, GLsizeiptr size) {
     return buffer;
 }
 
-// The groups a variant can hold, in bit order, as the fragment shader names them.
-constexpr const char* kGroupNames[10] = {
+// What a variant can hold, in bit order, as the fragment shader names it: the effect groups,
+// then the retro ingredients.
+constexpr const char* kVariantNames[14] = {
     "GROUP_RETRO", "GROUP_FOCUS_BAND",   "GROUP_SMART_FOCUS", "GROUP_SPOTLIGHT", "GROUP_BREATH",
     "GROUP_RULER", "GROUP_COLOR_FILTER", "GROUP_DIMMER",      "GROUP_DYSLEXIA",  "GROUP_EXPLOSION",
+    "USES_SLICES", "USES_SPLIT",         "USES_SCAN_LINES",   "USES_GRAIN",
 };
+constexpr unsigned kRulerBit = 1u << 5;
+constexpr unsigned kSlicesBit = 1u << 10;
+constexpr unsigned kSplitBit = 1u << 11;
+constexpr unsigned kScanLinesBit = 1u << 12;
+constexpr unsigned kGrainBit = 1u << 13;
+static_assert(std::size(kVariantNames) == std::bit_width(GlPipeline::kAllVariants));
+
+// The option indices the ingredients depend on, as the shader numbers them.
+int optionIndex(float value) {
+    return static_cast<int>(std::floor(value + 0.5f));
+}
+// The ingredients of a region effect of smart focus or the spotlight.
+unsigned regionIngredients(float mode) {
+    switch (optionIndex(mode)) {
+        case 1:  // Scan Lines
+            return kScanLinesBit;
+        case 2:  // RGB Shift
+            return kSplitBit;
+        case 3:  // Noise
+            return kGrainBit;
+        case 4:  // Full Retro
+            return kScanLinesBit | kSplitBit | kGrainBit;
+        case 5:  // Dim + Glitch
+            return kSplitBit | kSlicesBit;
+        default:  // Dim
+            return 0;
+    }
+}
 
 // The shader's own test for a switch.
 bool isOn(float flag) {
     return flag > 0.5f;
 }
 
-// The source with the group definitions inserted right after its #version line.
-QByteArray withGroups(const QByteArray& source, unsigned groups) {
+// The source with the variant's definitions inserted right after its #version line.
+QByteArray withVariant(const QByteArray& source, unsigned variant) {
     QByteArray defines;
-    for (unsigned bit = 0; bit < std::size(kGroupNames); ++bit) {
-        defines += "#define " + QByteArray(kGroupNames[bit]) +
-                   ((groups & (1u << bit)) != 0 ? " 1\n" : " 0\n");
+    for (unsigned bit = 0; bit < std::size(kVariantNames); ++bit) {
+        defines += "#define " + QByteArray(kVariantNames[bit]) +
+                   ((variant & (1u << bit)) != 0 ? " 1\n" : " 0\n");
     }
     const qsizetype versionEnd = source.indexOf('\n') + 1;
     return source.left(versionEnd) + defines + source.mid(versionEnd);
@@ -73,6 +105,7 @@ GlPipeline::~GlPipeline() {
         }
     }
     glDeleteProgram(fullProgram_);
+    glDeleteSamplers(1, &nearestSampler_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteBuffers(1, &positionBuffer_);
     glDeleteBuffers(1, &uvBuffer_);
@@ -101,14 +134,39 @@ unsigned GlPipeline::groupsInUse(const FrameParameters& f) {
     return groups;
 }
 
+unsigned GlPipeline::variantOf(const FrameParameters& f) {
+    const unsigned groups = groupsInUse(f);
+    unsigned ingredients = 0;
+    if ((groups & 1u) != 0) {  // retro
+        ingredients |= (f.retro.scanLines != 0 ? kScanLinesBit : 0) |
+                       (f.retro.rgbShift != 0 ? kSplitBit : 0) |
+                       (f.retro.noise != 0 ? kGrainBit : 0);
+    }
+    const int bandEffect = optionIndex(f.focusEffect.effect);
+    if ((groups & 2u) != 0 && (bandEffect == 1 || bandEffect == 2)) {  // a band glitch
+        ingredients |= kSlicesBit | kSplitBit | kGrainBit;
+    }
+    if ((groups & 4u) != 0) {
+        ingredients |= regionIngredients(f.smartFocus.effectMode);
+    }
+    if ((groups & 8u) != 0) {
+        ingredients |= regionIngredients(f.cursorSpotlight.effectMode);
+    }
+    if ((groups & 16u) != 0 && optionIndex(f.breathPacer.style) == 3) {  // Glitch Pulse
+        ingredients |= kSlicesBit | kSplitBit;
+    }
+    return groups | ingredients;
+}
+
 int GlPipeline::variantCount() const {
     return static_cast<int>(std::count_if(variants_.begin(), variants_.end(),
                                           [](unsigned program) { return program != 0; }));
 }
 
-unsigned GlPipeline::buildProgram(unsigned groups) const {
+unsigned GlPipeline::buildProgram(unsigned variant) const {
     QString error;
-    const GLuint program = linkProgram(vertexSource_, withGroups(fragmentSource_, groups), &error);
+    const GLuint program =
+        linkProgram(vertexSource_, withVariant(fragmentSource_, variant), &error);
     if (program == 0) {
         logLine(("Pipeline error: " + error.simplified()).toStdString());
         return 0;
@@ -130,8 +188,13 @@ void GlPipeline::create() {
     if (vertexSource_.isEmpty() || fragmentSource_.isEmpty()) {
         return;  // no shader library in this binary: nothing can be drawn
     }
-    fullProgram_ = buildProgram(kAllGroups);
-    variants_[kAllGroups] = fullProgram_;
+    fullProgram_ = buildProgram(kAllVariants);
+    variants_[kAllVariants] = fullProgram_;
+    glGenSamplers(1, &nearestSampler_);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(nearestSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
@@ -153,16 +216,21 @@ void GlPipeline::create() {
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
 }
 
-void GlPipeline::draw(unsigned texture, const FrameParameters& parameters) {
-    unsigned& variant = variants_[groupsInUse(parameters)];
+void GlPipeline::drawVariant(unsigned key, unsigned texture, const FrameParameters& parameters,
+                             bool oneToOne) {
+    unsigned& variant = variants_[key & kAllVariants];
     if (variant == 0) {
-        // First use of this set of groups; a variant that fails leaves the full program.
-        const unsigned built = buildProgram(groupsInUse(parameters));
+        // First use of this variant; one that fails leaves the full program.
+        const unsigned built = buildProgram(key);
         variant = built != 0 ? built : fullProgram_;
     }
     glUseProgram(variant);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
+    // The ruler magnifies, and slices and the channel split sample between texels: those need
+    // the texture's own bilinear filtering.
+    const bool nearest = oneToOne && (key & (kRulerBit | kSlicesBit | kSplitBit)) == 0;
+    glBindSampler(0, nearest ? nearestSampler_ : 0);
     for (int binding = 1; binding <= 12; ++binding) {
         const auto bytes = parameters.bindingBytes(binding);
         glBindBuffer(GL_UNIFORM_BUFFER, uniformBuffers_[binding]);
@@ -172,6 +240,7 @@ void GlPipeline::draw(unsigned texture, const FrameParameters& parameters) {
     glBindVertexArray(vertexArray_);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glBindVertexArray(0);
+    glBindSampler(0, 0);
 }
 
 }  // namespace glimmora

@@ -11,9 +11,10 @@ namespace glimmora {
 /// binary, the two constant vertex buffers of the full-screen quad and one uniform buffer for
 /// each of the twelve parameter blocks. A frame only uploads the blocks' bytes and draws.
 ///
-/// The fragment shader comes in variants, one per set of effect groups in use, so that groups
-/// that are off cost nothing even on a software rasteriser (which runs both sides of every
-/// branch). Each variant is compiled the first time its set is drawn and kept; the full
+/// The fragment shader comes in variants, one per set of effect groups in use and of the retro
+/// ingredients (glitch slices, channel split, scan lines, grain) those groups can ask for, so
+/// that whatever is off costs nothing even on a software rasteriser (which runs both sides of
+/// every branch). Each variant is compiled the first time its set is drawn and kept; the full
 /// program, built at create(), validates the shader and stands in if a variant ever fails.
 /// Needs a current OpenGL 3.3 core context for every call, including destruction.
 class GlPipeline {
@@ -31,23 +32,36 @@ public:
     bool hasBuffers() const { return vertexArray_ != 0 && positionBuffer_ != 0 && uvBuffer_ != 0; }
 
     /// Draws the quad into the bound framebuffer, sampling `texture` (texture unit 0) and
-    /// reading the blocks at uniform bindings 1 to 12, byte for byte.
-    void draw(unsigned texture, const FrameParameters& parameters);
+    /// reading the blocks at uniform bindings 1 to 12, byte for byte. `oneToOne`: the texture
+    /// has the framebuffer's size, so that unless the frame moves or magnifies where it
+    /// samples, each pixel reads exactly one texel and nearest filtering gives the same result
+    /// for less work.
+    void draw(unsigned texture, const FrameParameters& parameters, bool oneToOne = false) {
+        drawVariant(variantOf(parameters), texture, parameters, oneToOne);
+    }
+    /// The same with the program of `variant`, which must hold every group and ingredient the
+    /// frame uses (kAllVariants holds them all).
+    void drawVariant(unsigned variant, unsigned texture, const FrameParameters& parameters,
+                     bool oneToOne);
 
-    /// The effect groups a frame uses, one bit each, as the variants are keyed.
+    /// The effect groups a frame uses, one bit each.
     static unsigned groupsInUse(const FrameParameters& parameters);
     static constexpr unsigned kAllGroups = (1u << 10) - 1;
+    /// The variant a frame needs: its groups, and above them the retro ingredients it can use.
+    static unsigned variantOf(const FrameParameters& parameters);
+    static constexpr unsigned kAllVariants = (1u << 14) - 1;
     /// How many variants have been compiled so far, for tests and diagnostics.
     int variantCount() const;
 
 private:
-    /// Compiles and links the variant for `groups`, or returns 0 after logging the error.
-    unsigned buildProgram(unsigned groups) const;
+    /// Compiles and links `variant`, or returns 0 after logging the error.
+    unsigned buildProgram(unsigned variant) const;
 
     QByteArray vertexSource_;
     QByteArray fragmentSource_;
     unsigned fullProgram_ = 0;
-    std::array<unsigned, kAllGroups + 1> variants_{};  // by group bits; 0 until first used
+    std::array<unsigned, kAllVariants + 1> variants_{};  // by variant bits; 0 until first used
+    unsigned nearestSampler_ = 0;
     unsigned vertexArray_ = 0;
     unsigned positionBuffer_ = 0;
     unsigned uvBuffer_ = 0;

@@ -8,6 +8,7 @@
 #include "render/FrameParameterBuilder.h"
 #include "render/GlPipeline.h"
 #include "render/PictureTextures.h"
+#include "render/RedrawPolicy.h"
 #include "settings/AppState.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/TextCursorTracker.h"
@@ -24,7 +25,8 @@ OverlayRenderer::OverlayRenderer(AppState& settings, std::function<double()> clo
     // Both deliver the current value at once, so a renderer made while the overlay is switched
     // off starts paused.
     subscriptions_.push_back(
-        settings_.isOverlayEnabled.sink([this](const bool& enabled) { paused_ = !enabled; }));
+        settings_.isOverlayEnabled.sink([this](const bool& enabled) { setPaused(!enabled); }));
+    subscriptions_.push_back(settings_.objectWillChange().connect([this] { wakeUp(); }));
     subscriptions_.push_back(settings_.isGazeTrackingEnabled.sink([this](const bool& enabled) {
         if (enabled) {
             settings_.isFocusEnabled = true;
@@ -50,15 +52,18 @@ void OverlayRenderer::startTrackers(MouseTracker* mouse, WindowFocusTracker* win
     caretTracker_ = caret;
     if (caret != nullptr) {
         caret->startTracking();
+        subscriptions_.push_back(caret->objectWillChange().connect([this] { wakeUp(); }));
     }
     if (mouse != nullptr) {
         mouse->startTracking();
+        subscriptions_.push_back(mouse->objectWillChange().connect([this] { wakeUp(); }));
         // The tracker lives longer than the renderer, which removes this callback on its way
         // out: `this` is valid whenever it runs.
         mouse->setClickExplosionHandler([this](float x, float y) { showExplosion(x, y); });
     }
     if (window != nullptr) {
         window->startTracking();
+        subscriptions_.push_back(window->objectWillChange().connect([this] { wakeUp(); }));
     }
 }
 
@@ -102,11 +107,14 @@ bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture) {
         if (!sceneCompositorReady_ || picture.scene->size.isEmpty()) {
             return false;
         }
-        textures_->prepareDisplay(picture.scene->size);
-        return sceneCompositor_->composeInto(textures_->display(), picture.scene->size,
-                                             picture.scene);
+        const QSize size = picture.scene->size;
+        if (!sceneCompositor_->composeInto(textures_->sceneTarget(size), size, picture.scene)) {
+            return false;
+        }
+        textures_->commitScene();
+        return true;
     }
-    textures_->setDisplay(picture.image);
+    textures_->setDisplay(picture.image, picture.changed);
     return true;
 }
 
@@ -117,6 +125,13 @@ bool OverlayRenderer::hasContext() const {
 
 void OverlayRenderer::showExplosion(float x, float y) {
     state_.currentExplosion = Explosion{x, y, clock_()};
+    wakeUp();
+}
+
+void OverlayRenderer::wakeUp() const {
+    if (wakeUp_) {
+        wakeUp_();
+    }
 }
 
 void OverlayRenderer::reportDraws(double now) {
@@ -131,34 +146,78 @@ void OverlayRenderer::reportDraws(double now) {
     lastDrawDebugTime_ = now;
 }
 
+void OverlayRenderer::setPaused(bool paused) {
+    paused_ = paused;
+    if (paused) {
+        drawnParameters_.reset();  // what was on screen is gone; the first frame back draws
+    }
+}
+
+void OverlayRenderer::readTrackers() {
+    readings_.now = clock_();
+    if (mouseTracker_ != nullptr) {
+        readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
+    }
+    if (caretTracker_ != nullptr) {
+        readings_.caret = {caretTracker_->normalizedX(), caretTracker_->normalizedY(),
+                           caretTracker_->hasCursorPosition(), caretTracker_->normalizedHeight()};
+    }
+    if (windowTracker_ != nullptr) {
+        const Rect bounds = windowTracker_->activeWindowBounds();
+        readings_.window = {windowTracker_->hasActiveWindow(),
+                            {bounds.x, bounds.y, bounds.width, bounds.height}};
+    }
+}
+
+bool OverlayRenderer::needsFrame() {
+    if (paused_) {
+        return false;
+    }
+    if (!drawnParameters_ || handOver_.hasPending() || RedrawPolicy::animates(*drawnParameters_)) {
+        return true;
+    }
+    // The build is what a frame drawn now would do, the renderer state's frame-to-frame
+    // bookkeeping (which pointer moved last, the explosion's end) included, so it is kept
+    // whether or not the frame is drawn.
+    readTrackers();
+    const FrameParameters now = buildFrameParameters(settings_, readings_, state_);
+    return !RedrawPolicy::looksAlike(now, *drawnParameters_);
+}
+
+bool OverlayRenderer::needsTicks() const {
+    return !paused_ && (!drawnParameters_ || RedrawPolicy::animates(*drawnParameters_));
+}
+
 void OverlayRenderer::draw(const RenderTarget& target) {
     if (paused_) {
         return;
     }
+    drawnParameters_.reset();
     reportDraws(clock_());
 
-    // Hand-over: the newest picture becomes the display picture and is backed up on the GPU.
+    // Hand-over: the newest picture becomes the display picture.
     if (textures_) {
         initializeSceneCompositor();
         if (std::optional<DesktopPicture> picture = handOver_.takePending()) {
             // A null picture: the source withdrew its picture (it lost the desktop). Until the
-            // next one arrives the backup stands in, as it does for one that cannot be shown.
+            // next one arrives the last good picture stands in, as it does for one that cannot
+            // be shown.
             hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture);
             if (hasDisplayPicture_) {
-                textures_->copyDisplayToPersistent();
                 ++picturesShown_;
+            } else {
+                // What comes next changed from a picture the display texture may not hold.
+                textures_->forgetDisplayPicture();
             }
         }
     }
-    unsigned texture = hasDisplayPicture_ ? textures_->display() : 0;
+    const unsigned texture = textures_ ? textures_->display() : 0;
     if (texture == 0) {
-        if (textures_ && textures_->persistent() != 0) {
-            texture = textures_->persistent();
-            logLine("🔄 Using persistent texture backup");
-        } else {
-            logLine("⚠️ No texture available for drawing!");
-            return;
-        }
+        logLine("⚠️ No texture available for drawing!");
+        return;
+    }
+    if (!hasDisplayPicture_) {
+        logLine("🔄 Using persistent texture backup");
     }
 
     if (!target.isValid()) {
@@ -182,27 +241,16 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     glViewport(0, 0, target.width, target.height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_SCISSOR_TEST);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
+    // The quad covers the whole target and the shader writes every pixel opaque (it mixes the
+    // overall opacity itself), so a clear and source-alpha blending would change nothing; on a
+    // software rasteriser they would cost a pass over the target and a read per pixel.
+    glDisable(GL_BLEND);
 
-    readings_.now = clock_();
-    if (mouseTracker_ != nullptr) {
-        readings_.mouse = {mouseTracker_->normalizedX(), mouseTracker_->normalizedY()};
-    }
-    if (caretTracker_ != nullptr) {
-        readings_.caret = {caretTracker_->normalizedX(), caretTracker_->normalizedY(),
-                           caretTracker_->hasCursorPosition(), caretTracker_->normalizedHeight()};
-    }
-    if (windowTracker_ != nullptr) {
-        const Rect bounds = windowTracker_->activeWindowBounds();
-        readings_.window = {windowTracker_->hasActiveWindow(),
-                            {bounds.x, bounds.y, bounds.width, bounds.height}};
-    }
+    readTrackers();
     const FrameParameters parameters = buildFrameParameters(settings_, readings_, state_);
-    pipeline_->draw(texture, parameters);
+    pipeline_->draw(texture, parameters,
+                    textures_->displaySize() == QSize(target.width, target.height));
+    drawnParameters_ = parameters;
     // Nothing waits for the GPU here: the window's buffer swap or the caller's read-back does.
 }
 

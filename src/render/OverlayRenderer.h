@@ -8,6 +8,7 @@
 #include "capture/PictureHandOver.h"
 #include "core/Signal.h"
 #include "render/FrameInputs.h"
+#include "render/ParameterBlocks.h"
 #include "render/RenderTarget.h"
 #include "render/RendererState.h"
 
@@ -22,12 +23,16 @@ class PictureTextures;
 class ScenePictureCompositor;
 
 /// The draw loop's brain, shared by the overlay window and offline rendering: it takes the
-/// newest picture from the hand-over, keeps the GPU backup copy, builds the frame's parameter
-/// blocks from the settings and the tracker readings, and draws one quad into a render target.
+/// newest picture from the hand-over, keeps the last good one on the GPU as the fallback,
+/// builds the frame's parameter blocks from the settings and the tracker readings, and draws
+/// one quad into a render target.
 ///
 /// A picture is either uploaded (pixels) or, for a scene of the zero-copy capture, composed on
-/// the GPU into the display texture by the scene compositor; everything after that (backup
-/// copy, effects, report) is the same for both. Without a compositor scenes are dropped.
+/// the GPU by the scene compositor (see PictureTextures); everything after that (fallback,
+/// effects, report) is the same for both. Without a compositor scenes are dropped.
+///
+/// It draws only when asked, and says when it should be asked (needsFrame()): a frame over
+/// the same picture with the same look is not drawn again.
 ///
 /// It follows `isOverlayEnabled` (paused while off) and switches focus mode on when gaze
 /// tracking starts. Every failed draw step prints its line and skips the frame. Main thread
@@ -57,11 +62,24 @@ public:
     /// the CPU, so composing scenes costs more than copying pictures.
     bool isSoftwareRenderer() const { return isSoftwareRenderer_; }
 
-    /// One frame into `target`.
+    /// One frame into `target`, whole, whether or not it changed (a window system may ask
+    /// for one after an expose).
     void draw(const RenderTarget& target);
+    /// Whether a frame asked for now would look different from the last one drawn: a new
+    /// picture waits, an effect moves with time, the settings or the trackers changed the
+    /// look, or nothing was drawn yet (or the last draw failed, which then retries). Reads the
+    /// trackers as a frame would; never true while paused. Called once per frame tick.
+    bool needsFrame();
+    /// Whether the frame loop must keep asking at its full rate: an effect moves with time,
+    /// or no frame stands yet (or the last draw failed). Otherwise it may rest until the
+    /// wake-up or the hand-over's wake-up calls.
+    bool needsTicks() const;
+    /// Main thread. Called when a setting, a tracker reading or a click may have changed the
+    /// look, before the change is complete: the loop should ask needsFrame() once it is.
+    void setWakeUp(std::function<void()> wakeUp) { wakeUp_ = std::move(wakeUp); }
 
     bool isPaused() const { return paused_; }
-    void setPaused(bool paused) { paused_ = paused; }
+    void setPaused(bool paused);
 
     PictureHandOver& handOver() { return handOver_; }
     /// Where the trackers publish what the next frames read (positions are normalised).
@@ -89,6 +107,9 @@ public:
 private:
     bool hasContext() const;
     void reportDraws(double now);
+    /// Takes the trackers' published readings and the clock into `readings_`.
+    void readTrackers();
+    void wakeUp() const;
     void initializeSceneCompositor();
     /// Makes `picture` the display picture; false when it could not be shown.
     bool takeDisplayPicture(const DesktopPicture& picture);
@@ -96,6 +117,7 @@ private:
     AppState& settings_;
     std::function<double()> clock_;
     std::function<bool()> isVisible_;
+    std::function<void()> wakeUp_;
     PictureHandOver handOver_;
     FrameInputs readings_;
     MouseTracker* mouseTracker_ = nullptr;
@@ -113,6 +135,8 @@ private:
     bool isSoftwareRenderer_ = false;
     int drawCount_ = 0;
     std::optional<double> lastDrawDebugTime_;  // none until the first frame, which reports
+    /// The parameters of the frame on screen; none when the next tick must draw.
+    std::optional<FrameParameters> drawnParameters_;
     std::vector<Subscription> subscriptions_;
 };
 

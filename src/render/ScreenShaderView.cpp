@@ -16,6 +16,10 @@ ScreenShaderView::ScreenShaderView(AppState& settings, std::function<double()> c
     setFormat(format);
 
     renderer_->setWindowVisibility([this] { return isVisible() && isExposed(); });
+    // Pictures come on the capture's thread: the tick runs on ours. Other wake-ups come
+    // before their change is made: the tick runs after it.
+    renderer_->handOver().setWakeUp([this] { postTick(); });
+    renderer_->setWakeUp([this] { postTick(); });
 
     // A precise timer rather than vsync alone: without a vsync (virtual screens, some drivers)
     // buffer swaps never wait and the loop would spin as fast as it can.
@@ -27,15 +31,34 @@ ScreenShaderView::ScreenShaderView(AppState& settings, std::function<double()> c
 
 ScreenShaderView::~ScreenShaderView() {
     frameTimer_.stop();
+    renderer_->handOver().setWakeUp({});
+    renderer_->setWakeUp({});
     // GPU objects must go while their context is current.
     makeCurrent();
     renderer_.reset();
     doneCurrent();
 }
 
+void ScreenShaderView::postTick() {
+    if (!tickPosted_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this, [this] { tick(); }, Qt::QueuedConnection);
+    }
+}
+
 void ScreenShaderView::tick() {
-    if (!renderer_->isPaused() && isExposed()) {
+    tickPosted_ = false;
+    if (isExposed() && renderer_->needsFrame()) {
         update();
+    }
+    followRenderer();
+}
+
+void ScreenShaderView::followRenderer() {
+    if (!renderer_->needsTicks()) {
+        frameTimer_.stop();
+    } else if (!frameTimer_.isActive()) {
+        frameTimer_.start();
     }
 }
 
@@ -47,6 +70,7 @@ void ScreenShaderView::paintGL() {
     const qreal ratio = devicePixelRatio();
     renderer_->draw(
         {defaultFramebufferObject(), qRound(width() * ratio), qRound(height() * ratio)});
+    followRenderer();
 }
 
 }  // namespace glimmora

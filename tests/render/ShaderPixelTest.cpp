@@ -98,18 +98,14 @@ protected:
         ASSERT_TRUE(pipeline_->hasProgram()) << "the shader program did not build";
     }
 
-    /// Draws `picture` through the shader with `frame` in the renderer's drawing state (cleared
-    /// transparent target, source-alpha blending) and reads the result back.
+    /// Draws `picture` through the shader with `frame` in the renderer's drawing state (no
+    /// blending: the shader writes every pixel opaque) and reads the result back.
     static QImage render(const QImage& picture, const FrameParameters& frame) {
         textures_->setDisplay(picture);
         OffscreenTarget target(picture.size());
         glBindFramebuffer(GL_FRAMEBUFFER, target.target().framebuffer);
         glViewport(0, 0, picture.width(), picture.height());
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glEnable(GL_BLEND);
-        glBlendEquation(GL_FUNC_ADD);
-        glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
+        glDisable(GL_BLEND);
         pipeline_->draw(textures_->display(), frame);
         return target.read();
     }

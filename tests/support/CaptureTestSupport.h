@@ -98,7 +98,7 @@ public:
         const std::lock_guard lock(mutex_);
         ++(sample.hasPicture() ? record_.pictures : record_.signsOfLife);
         if (sample.hasPicture()) {
-            record_.latest = {sample.picture.copy(), sample.scene};
+            record_.latest = {sample.picture.copy(), sample.scene, sample.changed};
         }
     }
     void didStopWithError(const QString& error) override {

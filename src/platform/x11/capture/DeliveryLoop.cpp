@@ -51,7 +51,7 @@ void DeliveryLoop::run(const std::function<void(std::optional<QString> error)>& 
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
-    pthread_setname_np(pthread_self(), "glimmora-capture");
+    pthread_setname_np(pthread_self(), kThreadName);
 
     const std::optional<QString> error = prepare();
     started(error);
@@ -188,9 +188,10 @@ void DeliveryLoop::producePicture() {
         produceScene();
         return;
     }
-    const QRegion changed = compositor_->update();
-    if (!changed.isEmpty()) {
-        pool_->invalidate(changed);
+    const QRegion updated = compositor_->update();
+    if (!updated.isEmpty()) {
+        pool_->invalidate(updated);
+        changedSinceDelivery_ += updated;
         pictureOwed_ = true;
     }
     if (!pictureOwed_ || display_->hasError()) {
@@ -204,7 +205,13 @@ void DeliveryLoop::producePicture() {
     compositor_->compose(picture, pool_->outOfDate(index));
     pool_->markDelivered(index);
     pictureOwed_ = false;
-    delegate_.didOutputSample(CaptureSample{picture});
+    // The first picture of a stream is new as a whole to whoever takes it.
+    std::optional<QRegion> changed;
+    if (std::exchange(hasDelivered_, true)) {
+        changed = changedSinceDelivery_;
+    }
+    changedSinceDelivery_ = QRegion();
+    delegate_.didOutputSample(CaptureSample{picture, nullptr, std::move(changed)});
     lastDelivery_ = Clock::now();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <xcb/xcb.h>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 #include <chrono>
@@ -34,6 +35,11 @@ class X11Display;
 /// lost server falls silent.
 class DeliveryLoop {
 public:
+    /// The delivery thread's name, as `top -H` and debuggers show it. The kernel keeps at most
+    /// 15 characters and refuses a longer name outright.
+    static constexpr char kThreadName[] = "glim-capture";
+    static_assert(sizeof kThreadName <= 16);
+
     struct Setup {
         QString displayName;                // empty: $DISPLAY
         QSize pictureSize;                  // empty: the primary monitor's size
@@ -95,6 +101,8 @@ private:
     Clock::time_point lastUpdate_;
     Clock::time_point lastDelivery_;
     bool pictureOwed_ = true;  // a change (or the first picture) is not delivered yet
+    bool hasDelivered_ = false;
+    QRegion changedSinceDelivery_;  // picture coordinates
     std::optional<unsigned int> keepAliveRequest_;
     Clock::time_point keepAliveAskedAt_;
     bool ownWindowsAsked_ = false;

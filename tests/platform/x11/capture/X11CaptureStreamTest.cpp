@@ -4,12 +4,17 @@
 
 #include <QThread>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "capture/CaptureStream.h"
 #include "core/MonotonicClock.h"
 #include "core/QtRepeatingTimer.h"
 #include "core/QtScheduler.h"
+#include "platform/x11/capture/DeliveryLoop.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"
@@ -47,6 +52,14 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
     x.createArgbWindow({20, 400, 80, 60}, 0x40000000u | 0x2040d0u);
     ASSERT_EQ(run.start(overlay), "");
     ASSERT_TRUE(showsSoon(10, 10, kBlue));
+    // Named for top, within the kernel's 15 characters (a longer name is refused).
+    std::set<std::string> threads;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        threads.insert(name);
+    }
+    EXPECT_TRUE(threads.contains(DeliveryLoop::kThreadName));
     EXPECT_EQ(picture.size(), QSize(640, 480));
     EXPECT_EQ(at(40, 10), kGreen);
     EXPECT_EQ(at(64 * 7 + 10, 48 * 5 + 47), kBlue) << "tiled from the root's origin";
@@ -61,6 +74,12 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
     ASSERT_TRUE(showsSoon(200, 200, kRed)) << "raised";
     x.fill(red, {100, 100, 10, 10}, kBlue);
     ASSERT_TRUE(showsSoon(150, 150, kBlue)) << "drawn";
+    if (path == CapturePath::Copying) {  // only what changed needs uploading
+        const QRegion whole(0, 0, 640, 480);
+        const QRegion changed = run.delegate.record().latest.changed.value_or(whole);
+        EXPECT_TRUE(QRegion(150, 150, 10, 10).subtracted(changed).isEmpty());
+        EXPECT_FALSE(whole.subtracted(changed).isEmpty());
+    }
     EXPECT_EQ(at(159, 159), kBlue);
     EXPECT_EQ(at(160, 160), kRed);
     x.move(green, 500, 380);

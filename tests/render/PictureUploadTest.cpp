@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/egl/EglOffscreenContext.h"
+#include "render/OffscreenTarget.h"
+#include "render/OverlayRenderer.h"
+#include "settings/AppState.h"
+#include "settings/MemoryUserDefaults.h"
+
+namespace glimmora {
+namespace {
+
+const QSize kSize(64, 48);
+
+// A picture every pixel of which differs from its neighbours and from every other seed's.
+QImage pattern(QSize size, int seed) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            image.setPixel(x, y, qRgb((x * 4 + seed) & 0xff, (y * 5 + seed * 3) & 0xff, seed));
+        }
+    }
+    return image;
+}
+
+// `base` with `area` painted over from `over`.
+QImage patched(const QImage& base, const QImage& over, const QRegion& area) {
+    QImage result = base.copy();
+    QPainter painter(&result);
+    painter.setClipRegion(area);
+    painter.drawImage(0, 0, over);
+    return result;
+}
+
+// With every effect off the overlay shows its picture exactly, so what is drawn is what the
+// display texture holds.
+TEST(PictureUploadTest, ARegionUploadShowsWhatAWholeUploadWould) {
+    QString error;
+    const std::unique_ptr<EglOffscreenContext> context = EglOffscreenContext::create(&error);
+    if (!context) {
+        GTEST_SKIP() << "no offscreen OpenGL context: " << error.toStdString();
+    }
+    context->makeCurrent();
+    MemoryUserDefaults defaults;
+    AppState settings(defaults);
+
+    const QImage first = pattern(kSize, 1);
+    const QRegion left = QRegion(3, 5, 10, 7) + QRegion(40, 30, 20, 12);
+    const QRegion right(20, 1, 9, 40);
+    const QImage once = patched(first, pattern(kSize, 2), left);
+    const QImage twice = patched(once, pattern(kSize, 3), right);
+    const QImage other = pattern(kSize, 4);
+    const QImage small = pattern({32, 24}, 5);
+    const QRegion speck(0, 0, 1, 1);  // a wrong, too small region, that must not be trusted
+    struct Step {
+        DesktopPicture picture;
+        bool drawn;  // else it waits in the hand-over for the next
+    };
+    struct Row {
+        const char* what;
+        std::vector<Step> steps;
+        QImage shown;
+    };
+    const Row rows[] = {
+        {"region", {{{once, nullptr, left}, true}}, once},
+        {"regions merged while waiting",
+         {{{once, nullptr, left}, false}, {{twice, nullptr, right}, true}},
+         twice},
+        {"after a withdrawal", {{{}, true}, {{other, nullptr, speck}, true}}, other},
+        {"withdrawn while waiting", {{{}, false}, {{other, nullptr, speck}, true}}, other},
+        {"new size", {{{small, nullptr, speck}, true}}, small},
+        {"unknown region", {{{other, nullptr, std::nullopt}, true}}, other},
+    };
+    for (const Row& row : rows) {
+        OverlayRenderer renderer(settings, [] { return 1.0; });
+        renderer.initialize();
+        OffscreenTarget target(row.shown.size());
+        renderer.handOver().submit(first);
+        renderer.draw(target.target());
+        for (const Step& step : row.steps) {
+            renderer.handOver().submit(step.picture);
+            if (step.drawn) {
+                renderer.draw(target.target());
+            }
+        }
+        EXPECT_EQ(target.read().convertToFormat(QImage::Format_RGB32), row.shown) << row.what;
+    }
+}
+
+}  // namespace
+}  // namespace glimmora

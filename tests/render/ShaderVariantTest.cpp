@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/egl/EglOffscreenContext.h"
+#include "platform/gl/GlApi.h"
+#include "render/GlPipeline.h"
+#include "render/OffscreenTarget.h"
+#include "render/PictureTextures.h"
+
+namespace glimmora {
+namespace {
+
+// Every variant that leaves code out must draw what the program with everything in draws, for
+// each effect that needs the retro ingredients a variant can leave out; and with nearest
+// filtering wherever it may choose it (at one texel per pixel) what bilinear filtering draws.
+TEST(ShaderVariantTest, AVariantDrawsWhatTheWholeProgramDraws) {
+    QString error;
+    const std::unique_ptr<EglOffscreenContext> context = EglOffscreenContext::create(&error);
+    if (!context) {
+        GTEST_SKIP() << "no offscreen OpenGL context: " << error.toStdString();
+    }
+    context->makeCurrent();
+    GlPipeline pipeline;
+    pipeline.create();
+    PictureTextures textures;
+    const QSize size(96, 64);
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            picture.setPixel(x, y, qRgb(x * 37 % 256, y * 53 % 256, (x ^ y) * 11 % 256));
+        }
+    }
+    textures.setDisplay(picture);
+    OffscreenTarget target(size);
+
+    auto region = [](float mode) {
+        return [mode](FrameParameters& f) {
+            f.smartFocus = {0.4f, 0.4f, 0.6f, 0.6f, 1, 0.05f, 1, mode, 0, 0, 0, 0};
+            f.cursorSpotlight = {0.5f, 0.5f, 0.1f, 0.03f, 0.8f, 1, mode, 0};
+        };
+    };
+    const struct {
+        const char* what;
+        std::function<void(FrameParameters&)> set;
+    } rows[] = {
+        {"scan lines", region(1)},
+        {"channel split", region(2)},
+        {"noise", region(3)},
+        {"full retro", region(4)},
+        {"dim and glitch", region(5)},
+        {"band glitch",
+         [](FrameParameters& f) {
+             f.focusBand = {0.5f, 0.2f, 1, 0.03f};
+             f.focusEffect = {1, 1, 0.5f, 0, 0.3f, 1, 0, 0};
+         }},
+        {"glitch pulse", [](FrameParameters& f) { f.breathPacer = {0.8f, 3, 1, 6, 1, 0, 0, 0}; }},
+        {"ruler",
+         [](FrameParameters& f) {
+             f.readingRuler = {0.5f, 0.5f, 0.4f, 1.5f, 1};
+         }},
+        {"retro",
+         [](FrameParameters& f) {
+             f.retro = {0.5f, 0.004f, 0.2f, 0.3f, 1};
+         }},
+    };
+    for (const auto& row : rows) {
+        FrameParameters frame;
+        frame.time.time = 12.34f;
+        frame.retro.opacity = 1;
+        row.set(frame);
+        QImage drawn[2];
+        for (int whole = 0; whole < 2; ++whole) {
+            glBindFramebuffer(GL_FRAMEBUFFER, target.target().framebuffer);
+            glViewport(0, 0, size.width(), size.height());
+            pipeline.drawVariant(
+                whole != 0 ? GlPipeline::kAllVariants : GlPipeline::variantOf(frame),
+                textures.display(), frame, whole == 0);
+            drawn[whole] = target.read();
+        }
+        EXPECT_NE(GlPipeline::variantOf(frame), GlPipeline::kAllVariants) << row.what;
+        EXPECT_EQ(drawn[0], drawn[1]) << row.what;
+    }
+}
+
+}  // namespace
+}  // namespace glimmora
