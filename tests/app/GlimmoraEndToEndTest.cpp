@@ -1,7 +1,5 @@
 // The glimmora program on a private X server with openbox, judged by what the user sees and does:
-// the overlay over the primary monitor, the dimmed live desktop it shows (never its own picture),
-// how it follows windows and screens, and the keys it acts on from other applications. One case
-// per path; the behaviour behind each is tested in its component's suite.
+// the dimmed live desktop over the primary monitor, and the keys it acts on. One case per path.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,15 +8,11 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/x11/connection/XcbReply.h"
 #include "support/ChildProcess.h"
 #include "support/GlimmoraProcess.h"
 #include "support/X11TestDisplay.h"
@@ -31,21 +25,16 @@ using namespace std::chrono_literals;
 using test::Rgb;
 using test::RootRect;
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = 640, kHeight = 480;
 constexpr Rgb kWallpaper{40, 160, 220};
 constexpr Rgb kColour{200, 120, 60};
 // The dimmer at -0.5 halves every channel; 8-bit rounding on the way costs a little more.
-constexpr Rgb kDimWallpaper{20, 80, 110};
-constexpr Rgb kDimColour{100, 60, 30};
-constexpr int kTolerance = 3;
+constexpr Rgb kDimWallpaper{20, 80, 110}, kDimColour{100, 60, 30};
 // Launch, the 0.5 s delay and the first frames, or a change on the desktop reaching the screen,
 // on a loaded machine with a software renderer.
 constexpr auto kTimeout = 20s;
 
 constexpr std::string_view kCaptureStarted = "CAPTURE STARTED";
-constexpr std::string_view kRegistered = "✅ Global hotkey registered successfully\n";
-constexpr std::string_view kTriggered = "🚨 Global hotkey triggered! Quitting app...\n";
 // Control, Alt (Mod1) and Super (Mod4) in a key event's state.
 constexpr std::uint16_t kQuitModifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
@@ -56,8 +45,7 @@ bool exitsCleanly(test::ChildProcess& process, std::chrono::milliseconds timeout
 
 /// A point of the screen and the colour it should show.
 struct Probe {
-    int x;
-    int y;
+    int x, y;
     Rgb expected;
 };
 
@@ -77,11 +65,6 @@ protected:
         ASSERT_TRUE(session.isReady()) << session.failure();
         ASSERT_TRUE(x.isConnected());
         x.setWallpaper(kWallpaper);
-    }
-    void TearDown() override {
-        if (HasFailure() && glimmora) {
-            std::cout << "glimmora's output:\n" << glimmora->output() << std::endl;
-        }
     }
 
     /// Starts glimmora with the dimmer at half brightness and waits until its capture and quit
@@ -105,7 +88,7 @@ protected:
         };
         ASSERT_TRUE(
             test::waitUntil([&] { return isUp() || !glimmora->process().isRunning(); }, kTimeout));
-        ASSERT_TRUE(isUp()) << "glimmora did not finish launching";
+        ASSERT_TRUE(isUp()) << "glimmora did not finish launching:\n" << glimmora->output();
     }
 
     /// A managed window of one colour whose client area is placed at `rect`, once shown.
@@ -140,17 +123,10 @@ protected:
     }
     bool press(const std::string& keys) { return session.run({"xdotool", "key", keys}); }
 
-    /// Whether the screen shows every probe's colour now; what it showed instead is kept.
     bool screenShows(const std::vector<Probe>& probes) {
         const test::ScreenShot shot = x.screenShot();
-        std::ostringstream mismatches;
-        for (const Probe& p : probes) {
-            if (!test::isNear(shot.at(p.x, p.y), p.expected, kTolerance)) {
-                mismatches << " (" << p.x << ", " << p.y << "): " << shot.at(p.x, p.y);
-            }
-        }
-        lastMismatches = mismatches.str();
-        return lastMismatches.empty();
+        return std::ranges::all_of(
+            probes, [&](const Probe& p) { return test::isNear(shot.at(p.x, p.y), p.expected, 3); });
     }
     /// Screenshots are costly: one every 100 ms.
     bool eventuallyShows(const std::vector<Probe>& probes) {
@@ -162,75 +138,44 @@ protected:
     bool eventuallyPrints(std::string_view text, int times) {
         return test::waitUntil([&] { return glimmora->count(text) >= times; }, kTimeout);
     }
-    bool overlayCovers(RootRect area) {
-        return test::waitUntil([&] { return x.rootGeometry(overlay) == area; }, kTimeout);
-    }
 
     test::XvfbSession session{{.width = kWidth, .height = kHeight}};
     test::X11TestDisplay x{session.display()};
     std::unique_ptr<test::GlimmoraProcess> glimmora;
     xcb_window_t overlay = XCB_NONE;
-    std::string lastMismatches;
 };
 
-TEST_F(GlimmoraEndToEndTest, DimmedDesktopUnderAnOverlayThatFollowsWindowsAndScreens) {
+TEST_F(GlimmoraEndToEndTest, DimmedDesktopUnderAnOverlayThatFollowsTheScreenSize) {
     const xcb_window_t window = showWindow({40, 40, 300, 200});
     const RootRect area = x.rootGeometry(window);
     launch();
     EXPECT_EQ(x.rootGeometry(overlay), (RootRect{0, 0, kWidth, kHeight}));
     EXPECT_EQ(x.topLevelOf(overlay), overlay) << "the window manager framed the overlay";
     EXPECT_EQ(x.inputRectangleCount(overlay), 0) << "the overlay takes clicks";
-    EXPECT_EQ(x.cardinal(overlay, "_COMPTON_SHADOW"), 0u);
-    const auto clients = x.cardinals(x.root(), "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
-    EXPECT_EQ(std::count(clients.begin(), clients.end(), overlay), 0) << "in the taskbar";
     std::vector<Probe> probes = probesInside(area, kDimColour);
     probes.push_back({8, 8, kDimWallpaper});
     probes.push_back({kWidth - 9, kHeight - 9, kDimWallpaper});
-    ASSERT_TRUE(eventuallyShows(probes)) << lastMismatches;
+    ASSERT_TRUE(eventuallyShows(probes));
     // Were the overlay in its own pictures, each would be darker than the one before.
-    EXPECT_TRUE(keepsShowing(probes, 2s)) << lastMismatches;
-    // Not managed, so mapped on top of everything: only the overlay's own raise covers it.
-    const xcb_window_t tooltip = x.createWindow({100, 100, 200, 40}, true);
-    x.map(tooltip);
-    EXPECT_TRUE(test::waitUntil([&] { return x.isAbove(overlay, tooltip); }, 1s));
-    x.destroy(tooltip);
+    EXPECT_TRUE(keepsShowing(probes, 2s));
 
-    // Each change is let through to the screen before the next: the desktop events read a
-    // window's state when they handle its change, so a main thread still busy starting up would
-    // see the minimised window shown again, and no restore.
-    x.minimise(window);
-    ASSERT_TRUE(eventuallyShows(probesInside(area, kDimWallpaper))) << lastMismatches;
-    int starts = glimmora->count(kCaptureStarted);
-    x.map(window);
-    ASSERT_TRUE(test::waitUntil([&] { return x.isViewable(window); }, 10s));
-    EXPECT_TRUE(eventuallyPrints(kCaptureStarted, starts + 1));
-    EXPECT_TRUE(eventuallyShows(probesInside(x.rootGeometry(window), kDimColour)))
-        << lastMismatches;
-
-    starts = glimmora->count(kCaptureStarted);
+    const int starts = glimmora->count(kCaptureStarted);
     ASSERT_TRUE(session.run({"xrandr", "--newmode", "smaller", "20", "480", "490", "500", "510",
                              "360", "370", "380", "390"}));
     ASSERT_TRUE(session.run({"xrandr", "--addmode", "screen", "smaller"}));
     ASSERT_TRUE(session.run({"xrandr", "--output", "screen", "--mode", "smaller"}));
     EXPECT_TRUE(eventuallyPrints("Screen wake detected - restarting capture", 1));
     EXPECT_TRUE(eventuallyPrints(kCaptureStarted, starts + 1));
-    EXPECT_TRUE(overlayCovers({0, 0, 480, 360})) << "the overlay does not cover the new screen";
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            return x.rootGeometry(overlay) == RootRect{0, 0, 480, 360};
+        },
+        kTimeout));
     // A picture of the old size, or one drawn to it, puts the window elsewhere.
     probes = probesInside(x.rootGeometry(window), kDimColour);
     probes.push_back({area.x + area.width + 20, area.y + 20, kDimWallpaper});
     probes.push_back({476, 356, kDimWallpaper});
-    EXPECT_TRUE(eventuallyShows(probes)) << lastMismatches;
-
-    // Two monitors side by side, the right one primary (and the output's own monitor, which
-    // spans both, no longer primary).
-    ASSERT_TRUE(session.run({"xrandr", "--setmonitor", "left", "240/100x360/100+0+0", "none"}));
-    ASSERT_TRUE(session.run({"xrandr", "--setmonitor", "*right", "240/100x360/100+240+0", "none"}));
-    ASSERT_TRUE(session.run({"xrandr", "--noprimary"}));
-    EXPECT_TRUE(overlayCovers({240, 0, 240, 360})) << "the overlay stayed where it was";
-    // Below the first window: a picture of the left monitor shows wallpaper there.
-    probes = probesInside(x.rootGeometry(showWindow({270, 240, 180, 80})), kDimColour);
-    probes.push_back({244, 355, kDimWallpaper});
-    EXPECT_TRUE(eventuallyShows(probes)) << lastMismatches;
+    EXPECT_TRUE(eventuallyShows(probes));
 
     glimmora->process().sendSignal(SIGTERM);
     EXPECT_TRUE(exitsCleanly(glimmora->process(), 2s)) << "SIGTERM did not end it cleanly";
@@ -241,10 +186,9 @@ TEST_F(GlimmoraEndToEndTest, SwitchedOffOverlayLeavesTheDesktopInSightAndKeysSti
     launch(/*overlayEnabled=*/false);
     // Not an undrawn, black overlay over the desktop: the desktop as it is, undimmed.
     const std::vector<Probe> probes = probesInside(x.rootGeometry(window), kColour);
-    ASSERT_TRUE(eventuallyShows(probes)) << lastMismatches;
-    EXPECT_TRUE(keepsShowing(probes, 1s)) << lastMismatches;
+    ASSERT_TRUE(eventuallyShows(probes));
+    EXPECT_TRUE(keepsShowing(probes, 1s));
 
-    EXPECT_EQ(glimmora->count(kRegistered), 1);
     const xcb_window_t other = focusOtherWindow();
     ASSERT_TRUE(press("Escape"));
     EXPECT_TRUE(test::waitUntil([&] { return gotKeyPress(other); }, 5s)) << "Escape was taken";
@@ -261,31 +205,6 @@ TEST_F(GlimmoraEndToEndTest, SwitchedOffOverlayLeavesTheDesktopInSightAndKeysSti
     // The modifiers reach the application, each pressed with the ones before it held; the
     // Escape that comes with all three held must not.
     EXPECT_FALSE(gotKeyPress(other, kQuitModifiers)) << "the quit key reached the application";
-}
-
-TEST_F(GlimmoraEndToEndTest, QuitKeyWithLocksEngagedEndsAProcessWhoseMainThreadHangs) {
-    const std::string log = session.directory() + "/hang.log";
-    test::ChildProcess hanging({QUIT_HOT_KEY_HANG_PATH}, {{"DISPLAY", session.display()}}, log);
-    const auto printed = [&] {
-        std::ifstream in(log);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    ASSERT_TRUE(test::waitUntil(
-        [&] { return printed().find("MAIN THREAD HANGING") != std::string::npos; }, kTimeout));
-    focusOtherWindow();
-    // X matches a grab's modifiers exactly: engaged locks must not defeat it. (NumLock is Mod2
-    // in the server's default keyboard map.)
-    ASSERT_TRUE(press("Caps_Lock"));
-    ASSERT_TRUE(press("Num_Lock"));
-    const XcbReply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
-        x.connection(), xcb_query_pointer(x.connection(), x.root()), nullptr));
-    constexpr std::uint16_t kLocks = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
-    ASSERT_TRUE(pointer && (pointer->mask & kLocks) == kLocks) << "the locks are not engaged";
-
-    ASSERT_TRUE(press("ctrl+alt+super+Escape"));
-    // The forced exit comes two seconds after the press.
-    EXPECT_TRUE(exitsCleanly(hanging, 8s)) << "the hung process survived the quit key";
-    EXPECT_NE(printed().find(kTriggered), std::string::npos) << printed();
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// What the user's desktop can do to glimmora at launch and while it runs, on a private X server:
-// another program holds the quit combination and the keyboard when it comes, the launcher leaves
-// a descriptor open, the X server dies while the graphics driver is being set up.
+// What the desktop can do to glimmora on a private X server: a launcher leaves a descriptor open,
+// another program holds the quit combination and the keyboard, the server dies during GLX set-up.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -51,7 +50,7 @@ bool waitForLine(test::GlimmoraProcess& glimmora, std::string_view line,
            glimmora.count(line) > 0;
 }
 
-TEST(LaunchSafetyEndToEndTest, QuitCombinationHeldByAnotherClientQuitsWithinASecondUnderAGrab) {
+TEST(LaunchSafetyEndToEndTest, LauncherDescriptorsAreClosedAndTheQuitKeyWorksUnderAGrab) {
     test::XvfbSession session({.windowManager = false});
     ASSERT_TRUE(session.isReady()) << session.failure();
     // Another client holds any key with exactly Control+Alt+Super before glimmora starts.
@@ -62,34 +61,13 @@ TEST(LaunchSafetyEndToEndTest, QuitCombinationHeldByAnotherClientQuitsWithinASec
                   xcb_grab_key_checked(other.connection(), 1, other.root(), kQuit, XCB_GRAB_ANY,
                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
-    auto glimmora = launch(session);
-    ASSERT_TRUE(waitForLine(*glimmora, kEscapeHatch)) << glimmora->output();
-    EXPECT_EQ(glimmora->count("⚠️ Global hotkey registration failed: 10\n"), 1) << "BadAccess";
-
-    // A game, a virtual machine's viewer or a screen locker: every key goes to it alone. Only
-    // glimmora's watch of raw key events still sees the press.
-    const XcbReply<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
-        other.connection(),
-        xcb_grab_keyboard(other.connection(), 0, other.root(), XCB_CURRENT_TIME,
-                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr));
-    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
-
-    ASSERT_TRUE(session.run({"xdotool", "key", "ctrl+alt+super+Escape"}));
-    const std::optional<int> status = glimmora->process().waitForExit(1s);
-    ASSERT_TRUE(status.has_value()) << "still running under the grab\n" << glimmora->output();
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-}
-
-TEST(LaunchSafetyEndToEndTest, DescriptorsLeftOpenByTheLauncherAreClosed) {
-    test::XvfbSession session({.windowManager = false});
-    ASSERT_TRUE(session.isReady()) << session.failure();
     const std::string leaked = session.directory() + "/leaked-by-launcher";
     const int fd = ::open(leaked.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);
     auto glimmora = launch(session, fd);
     ::close(fd);
     ASSERT_TRUE(waitForLine(*glimmora, kEscapeHatch)) << glimmora->output();
+    EXPECT_EQ(glimmora->count("⚠️ Global hotkey registration failed: 10\n"), 1) << "BadAccess";
 
     // Nothing refers to the launcher's file, and whatever glimmora opened itself would not
     // pass on to a program it starts.
@@ -99,15 +77,25 @@ TEST(LaunchSafetyEndToEndTest, DescriptorsLeftOpenByTheLauncherAreClosed) {
         EXPECT_NE(std::filesystem::read_symlink(entry.path(), error), leaked);
         // The descriptor's open flags, in octal: "flags:\t02004002".
         std::ifstream info(proc + "/fdinfo/" + entry.path().filename().string());
-        std::string label;
-        std::string flags;
+        std::string label, flags;
         info >> label >> flags;
         const int n = std::stoi(entry.path().filename().string());
-        if (n > 2 && label == "flags:") {
-            EXPECT_NE(std::stoul(flags, nullptr, 8) & O_CLOEXEC, 0u)
-                << "descriptor " << n << " would pass on to a child";
-        }
+        EXPECT_TRUE(n <= 2 || label != "flags:" || std::stoul(flags, nullptr, 8) & O_CLOEXEC)
+            << "descriptor " << n << " would pass on to a child";
     }
+
+    // A game, a virtual machine's viewer or a screen locker: every key goes to it alone. Only
+    // glimmora's watch of raw key events still sees the press.
+    const XcbReply<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
+        other.connection(),
+        xcb_grab_keyboard(other.connection(), 0, other.root(), XCB_CURRENT_TIME,
+                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr));
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    ASSERT_TRUE(session.run({"xdotool", "key", "ctrl+alt+super+Escape"}));
+    const std::optional<int> status = glimmora->process().waitForExit(1s);
+    ASSERT_TRUE(status.has_value()) << "still running under the grab\n" << glimmora->output();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
 TEST(LaunchSafetyEndToEndTest, ServerDyingWhileTheDriverIsSetUpEndsWithTheXErrorLine) {
@@ -125,9 +113,7 @@ TEST(LaunchSafetyEndToEndTest, ServerDyingWhileTheDriverIsSetUpEndsWithTheXError
         const std::optional<int> status = glimmora->process().waitForExit(10s);
         ASSERT_TRUE(status.has_value()) << "still running without a server";
         const std::string output = glimmora->output();
-        EXPECT_FALSE(WIFSIGNALED(*status)) << "ended by signal " << WTERMSIG(*status) << "\n"
-                                           << output;
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << output;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status << "\n" << output;
         EXPECT_TRUE(output.find("X11 connection broke") != std::string::npos ||
                     output.find("XIO:") != std::string::npos)
             << output;

@@ -38,9 +38,8 @@ std::uint32_t pixelOf(Rgb c) {
 
 }  // namespace
 
-// Xvfb displays (":N") have one screen.
 X11TestDisplay::X11TestDisplay(const std::string& display) {
-    connection_.reset(xcb_connect(display.c_str(), nullptr));
+    connection_.reset(xcb_connect(display.c_str(), nullptr));  // Xvfb's ":N" has one screen
     if (xcb_connection_has_error(connection())) {
         connection_.reset();
         return;
@@ -64,20 +63,6 @@ void X11TestDisplay::configure(xcb_window_t window, std::uint16_t mask,
                                std::initializer_list<int> values) {
     const std::vector<std::uint32_t> list(values.begin(), values.end());
     flushAfter(xcb_configure_window(connection(), window, mask, list.data()));
-}
-
-void X11TestDisplay::minimise(xcb_window_t window) {
-    constexpr std::uint32_t kIconicState = 3;
-    const xcb_client_message_event_t message{.response_type = XCB_CLIENT_MESSAGE,
-                                             .format = 32,
-                                             .sequence = 0,
-                                             .window = window,
-                                             .type = atom("WM_CHANGE_STATE"),
-                                             .data = {.data32 = {kIconicState}}};
-    flushAfter(
-        xcb_send_event(connection(), 0, root_,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&message)));
 }
 
 void X11TestDisplay::setBackground(xcb_window_t window, Rgb colour) {
@@ -181,12 +166,6 @@ std::uint32_t X11TestDisplay::atom(const std::string& name) {
     return reply ? reply->atom : std::uint32_t{XCB_ATOM_NONE};
 }
 
-std::optional<std::uint32_t> X11TestDisplay::cardinal(xcb_window_t window, const std::string& name,
-                                                      xcb_atom_t type) {
-    const std::vector<std::uint32_t> values = cardinals(window, name, type);
-    return values.empty() ? std::nullopt : std::optional(values.front());
-}
-
 std::vector<std::uint32_t> X11TestDisplay::cardinals(xcb_window_t window, const std::string& name,
                                                      xcb_atom_t type) {
     return property<std::uint32_t>(connection(), window, atom(name), type);
@@ -239,15 +218,15 @@ ScreenShot X11TestDisplay::screenShot() {
 }
 
 bool X11TestDisplay::isOverrideRedirect(xcb_window_t window) {
-    const auto attributes = ask(connection(), xcb_get_window_attributes_reply,
-                                xcb_get_window_attributes(connection(), window));
-    return attributes && attributes->override_redirect;
+    const auto a = ask(connection(), xcb_get_window_attributes_reply,
+                       xcb_get_window_attributes(connection(), window));
+    return a && a->override_redirect;
 }
 
 bool X11TestDisplay::isViewable(xcb_window_t window) {
-    const auto attributes = ask(connection(), xcb_get_window_attributes_reply,
-                                xcb_get_window_attributes(connection(), window));
-    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    const auto a = ask(connection(), xcb_get_window_attributes_reply,
+                       xcb_get_window_attributes(connection(), window));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 std::optional<int> X11TestDisplay::inputRectangleCount(xcb_window_t window) {
@@ -274,10 +253,9 @@ void X11TestDisplay::drainEvents(const std::function<void(const xcb_generic_even
     }
 }
 
-bool isNear(Rgb actual, Rgb expected, int tolerance) {
-    return std::abs(actual.red - expected.red) <= tolerance &&
-           std::abs(actual.green - expected.green) <= tolerance &&
-           std::abs(actual.blue - expected.blue) <= tolerance;
+bool isNear(Rgb a, Rgb e, int tolerance) {
+    return std::max({std::abs(a.red - e.red), std::abs(a.green - e.green),
+                     std::abs(a.blue - e.blue)}) <= tolerance;
 }
 
 Rgb ScreenShot::at(int x, int y) const {

@@ -21,7 +21,6 @@ struct RootRect {
     bool operator==(const RootRect&) const = default;
 };
 
-/// A colour, 0 to 255 per channel.
 struct Rgb {
     int red = 0, green = 0, blue = 0;
     bool operator==(const Rgb&) const = default;
@@ -31,7 +30,6 @@ inline std::ostream& operator<<(std::ostream& out, Rgb colour) {
     return out << "rgb(" << colour.red << ", " << colour.green << ", " << colour.blue << ")";
 }
 
-/// Whether each channel of `actual` is within `tolerance` of `expected`.
 bool isNear(Rgb actual, Rgb expected, int tolerance);
 
 /// What the screen showed at one moment: the root window's pixels, which include every
@@ -65,7 +63,6 @@ public:
     void raise(xcb_window_t window) {
         configure(window, XCB_CONFIG_WINDOW_STACK_MODE, {XCB_STACK_MODE_ABOVE});
     }
-    /// A window manager may adjust the size.
     void resize(xcb_window_t window, int width, int height) {
         configure(window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, {width, height});
     }
@@ -75,21 +72,16 @@ public:
     void reparent(xcb_window_t window, xcb_window_t parent, int x, int y) {
         flushAfter(xcb_reparent_window(connection(), window, parent, x, y));
     }
-    /// Asks the window manager to minimise a client window (ICCCM WM_CHANGE_STATE, Iconic).
-    void minimise(xcb_window_t window);
-    /// Fills the window's background with `colour` and repaints it.
     void setBackground(xcb_window_t window, Rgb colour);
     /// Gives the window a border of `width` pixels in `colour`, around its inside.
     void setBorder(xcb_window_t window, int width, Rgb colour);
     /// Paints `area` of a window or pixmap with `colour` (drawing; the background stays).
     void fill(xcb_drawable_t drawable, RootRect area, Rgb colour);
-    /// A pixmap of the root's depth in one colour, freed when this connection closes.
     xcb_pixmap_t createPixmap(int width, int height, Rgb colour);
     /// A mapped override-redirect window of depth 32 filled with `argb` (0xAARRGGBB,
     /// premultiplied), or XCB_NONE when the server has no 32-bit TrueColor visual.
     xcb_window_t createArgbWindow(RootRect rect, std::uint32_t argb);
-    /// Makes a wallpaper of one colour and publishes it the way desktop tools do: as the
-    /// root's background and as _XROOTPMAP_ID.
+    /// A wallpaper of one colour, set as desktop tools do: root background and _XROOTPMAP_ID.
     void setWallpaper(Rgb colour);
     void flush() { xcb_flush(connection()); }
     /// Waits until the server has handled every request sent so far.
@@ -103,18 +95,19 @@ public:
     bool isAbove(xcb_window_t upper, xcb_window_t lower);
 
     std::uint32_t atom(const std::string& name);
-    std::optional<std::uint32_t> cardinal(xcb_window_t window, const std::string& name,
-                                          xcb_atom_t type = XCB_ATOM_CARDINAL);
-    /// Every 32-bit value of a property (a window list, for one).
     std::vector<std::uint32_t> cardinals(xcb_window_t window, const std::string& name,
                                          xcb_atom_t type);
+    std::optional<std::uint32_t> cardinal(xcb_window_t window, const std::string& name,
+                                          xcb_atom_t type = XCB_ATOM_CARDINAL) {
+        const auto values = cardinals(window, name, type);
+        return values.empty() ? std::nullopt : std::optional(values.front());
+    }
     std::string text(xcb_window_t window, xcb_atom_t property);
     void setCardinals(xcb_window_t window, const std::string& name, xcb_atom_t type,
                       const std::vector<std::uint32_t>& values);
     void deleteProperty(xcb_window_t window, const std::string& name);
 
     RootRect rootGeometry(xcb_window_t window);
-    /// The whole screen as it is now (GetImage of the root window).
     ScreenShot screenShot();
     bool isOverrideRedirect(xcb_window_t window);
     bool isViewable(xcb_window_t window);

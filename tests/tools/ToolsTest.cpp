@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,26 +12,19 @@
 #include <optional>
 #include <vector>
 
-#include "OfflineRender.h"
 #include "RenderOptions.h"
+#include "support/TestApplication.h"
 
 namespace glimmora {
 namespace {
 
-/// Options reading `in` and writing `out`, the rest as given or at their defaults.
-RenderOptions files(const QString& in, const QString& out, std::optional<QString> settings = {},
-                    const QList<SettingOverride>& overrides = {}) {
-    RenderOptions options;
-    options.inputPath = in;
-    options.outputPath = out;
-    options.settingsPath = std::move(settings);
-    options.overrides = overrides;
-    return options;
-}
-
 TEST(RenderOptionsTest, ReadsGoodCommandLinesAndNamesTheProblemInBadOnes) {
     const QStringList io{"--input", "i.png", "--output", "o.png"};
-    RenderOptions every = files("i.png", "o.png", "g.conf", {{"isFocusEnabled", "true"}});
+    RenderOptions every;
+    every.inputPath = "i.png";
+    every.outputPath = "o.png";
+    every.settingsPath = "g.conf";
+    every.overrides = {{"isFocusEnabled", "true"}};
     every.mouse = NormalizedPoint{0.25f, 0.75f};
     every.caret = NormalizedPoint{0.1f, 0.2f};
     every.window = Rect{0.1, 0.2, 0.5, 0.6};
@@ -48,13 +40,9 @@ TEST(RenderOptionsTest, ReadsGoodCommandLinesAndNamesTheProblemInBadOnes) {
         {{"--input", "i.png"}, {}, "missing --output"},
         {io + QStringList{"-x"}, {}, "unknown option \"-x\""},
         {io + QStringList{"stray"}, {}, "unexpected argument \"stray\""},
-        {{"--input", "--output", "o.png"}, {}, "--input needs a value"},
-        {io + QStringList{"--set", "isFocusEnabled"}, {}, "--set expects NAME=VALUE"},
         {io + QStringList{"--set", "noSuchSetting=1"}, {}, "unknown setting \"noSuchSetting\""},
         {io + QStringList{"--set", "breathPacerStyle=1.5"}, {}, "breathPacerStyle"},
         {io + QStringList{"--mouse", "-0.1,0.5"}, {}, "--mouse expects X,Y"},
-        {io + QStringList{"--window", "0.1,0.1,1.5,0.5"}, {}, "--window expects X,Y,W,H"},
-        {io + QStringList{"--explosion", "0.5,0.5,-0.1"}, {}, "--explosion expects X,Y,AGE"},
         {io + QStringList{"--time", "1s"}, {}, "--time expects a time in seconds"},
     };
     for (const auto& [arguments, options, error] : cases) {
@@ -107,11 +95,7 @@ protected:
     };
     /// Runs glimmora-render; a run that does not end, or crashes, reads as exit code -1.
     static Run render(const QStringList& arguments, const QStringList& environment) {
-        // QProcess wants an application object for its bookkeeping; no event loop runs.
-        static int argc = 1;
-        static char name[] = "ToolsTest";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
+        test::testApplication();  // QProcess's bookkeeping wants one; no event loop runs
         QProcess process;
         QStringList variables = QProcess::systemEnvironment() + environment;
         variables.removeIf([](const QString& v) {
@@ -129,8 +113,8 @@ protected:
     QImage input_{67, 41, QImage::Format_RGB32};
 };
 
-TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
-    // A hand-edited file, comment included.
+TEST_F(ToolsTest, RendersWithTheSettingsItIsGivenExitsWithItsStatusAndOneLineSayingWhy) {
+    // A hand-edited file, comment included, that glimmora-render only ever reads.
     const QByteArray dimmer =
         "# darker\n[General]\nisOverlayEnabled=true\nisScreenDimmerEnabled=true\n"
         "screenBrightness=-0.5\n";
@@ -139,76 +123,49 @@ TEST_F(ToolsTest, RenderReadsTheSettingsFileButNeverWritesIt) {
     // Without "isOverlayEnabled" nothing counts as saved: every default stands.
     const QString firstLaunch =
         write("first.conf", "[General]\nisScreenDimmerEnabled=true\nscreenBrightness=-0.5\n");
-    const QString notAPicture = write("not-a-picture.png", "hello");
-    const QString in = path("in.png");
-    const QString out = path("out.png");
-    const QList<SettingOverride> off{{"isOverlayEnabled", "false"},
-                                     {"isScreenDimmerEnabled", "true"},
-                                     {"screenBrightness", "-0.5"}};
-    enum Shown { kNothing = 0, kDimmed = 100, kUnchanged = 200 };  // the grey patch, if written
-    const std::tuple<const char*, RenderOptions, RenderExit, Shown> cases[] = {
-        {"everything off", files(in, out), RenderExit::Success, kUnchanged},
-        {"the overlay off", files(in, out, {}, off), RenderExit::Success, kUnchanged},
-        {"the file's dimmer", files(in, out, settings), RenderExit::Success, kDimmed},
-        {"a first launch's file", files(in, out, firstLaunch), RenderExit::Success, kUnchanged},
-        {"--set over the file", files(in, out, settings, {{"isScreenDimmerEnabled", "false"}}),
-         RenderExit::Success, kUnchanged},
-        {"a missing input", files(path("missing.png"), out), RenderExit::BadInput, kNothing},
-        {"no picture", files(notAPicture, out), RenderExit::BadInput, kNothing},
-        {"a missing settings file", files(in, out, path("no.conf")), RenderExit::BadInput,
-         kNothing},
-        {"a picture for settings", files(in, out, in), RenderExit::BadInput, kNothing},
-        {"a missing output folder", files(in, path("no/out.png")), RenderExit::BadInput, kNothing},
+    const QStringList io{"--input", path("in.png"), "--output", path("out.png")};
+    const QStringList dim{"--set", "isScreenDimmerEnabled=true", "--set", "screenBrightness=-0.5"};
+    // Where the EGL dispatch library finds no vendor library, no context can be made.
+    const QStringList noOpenGl{"__EGL_VENDOR_LIBRARY_FILENAMES=" + path("none.json"),
+                               "__EGL_VENDOR_LIBRARY_DIRS=" + path("none")};
+    enum Shown { kDimmed = 100, kUnchanged = 200 };  // the grey patch, when written
+    const std::tuple<QStringList, QStringList, int, Shown> cases[] = {
+        {io, {}, 0, kUnchanged},
+        {io + dim, {}, 0, kDimmed},
+        {io + dim + QStringList{"--set", "isOverlayEnabled=false"}, {}, 0, kUnchanged},
+        {io + QStringList{"--settings", settings}, {}, 0, kDimmed},
+        {io + QStringList{"--settings", firstLaunch}, {}, 0, kUnchanged},
+        {io + QStringList{"--settings", settings, "--set", "isScreenDimmerEnabled=false"},
+         {},
+         0,
+         kUnchanged},
+        {io + QStringList{"--settings", path("in.png")}, {}, 2, {}},  // not a settings file
+        {io, noOpenGl, 1, {}},
+        // A cut-off picture: the image library's own complaint goes into our one line.
+        {{"--input", truncatedPicture(), "--output", path("out.png")}, {}, 2, {}},
+        {{"--input", path("in.png"), "--output", path("no/out.png")}, {}, 2, {}},
     };
-    for (const auto& [what, options, status, shown] : cases) {
-        SCOPED_TRACE(what);
-        QFile::remove(out);
+    for (const auto& [arguments, environment, exitCode, shown] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString() + " " + environment.join(' ').toStdString());
+        QFile::remove(path("out.png"));
         const QStringList before = entries();
-        const RenderResult result = renderToFile(options);
-        EXPECT_EQ(result.status, status) << result.error.toStdString();
-        if (shown == kNothing) {
-            EXPECT_EQ(entries(), before) << "nothing written, not even a temporary file";
-        } else if (shown == kUnchanged) {
-            EXPECT_EQ(output(), input_);
-        } else {
+        const Run r = render(arguments, environment);
+        EXPECT_EQ(r.exitCode, exitCode);
+        if (exitCode == 0) {
             EXPECT_NEAR(outputGrey(), shown, 1);
+            EXPECT_TRUE(shown == kDimmed || output() == input_) << "not the picture as it was";
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_EQ(entries(), before) << "nothing written, not even a temporary file";
+            EXPECT_TRUE(r.err.startsWith("glimmora-render: ")) << r.err.toStdString();
+            EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+            EXPECT_TRUE(r.err.endsWith('\n'));
         }
     }
     QFile file(settings);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), dimmer);
     EXPECT_EQ(QFileInfo(settings).lastModified(), modified);
-}
-
-TEST_F(ToolsTest, GlimmoraRenderExitsWithItsStatusAndOneLineSayingWhy) {
-    const QStringList io{"--input", path("in.png"), "--output", path("out.png")};
-    // Where the EGL dispatch library finds no vendor library, no context can be made.
-    const QStringList noOpenGl{"__EGL_VENDOR_LIBRARY_FILENAMES=" + path("none.json"),
-                               "__EGL_VENDOR_LIBRARY_DIRS=" + path("none")};
-    const std::tuple<QStringList, QStringList, int> cases[] = {
-        {io + QStringList{"--set", "isScreenDimmerEnabled=true", "--set", "screenBrightness=-0.5"},
-         {},
-         0},
-        {io + QStringList{"--settings", path("in.png")}, {}, 2},  // not a settings file
-        {io, noOpenGl, 1},
-        // A cut-off picture: the image library's own complaint goes into our one line.
-        {{"--input", truncatedPicture(), "--output", path("out.png")}, {}, 2},
-    };
-    for (const auto& [arguments, environment, exitCode] : cases) {
-        SCOPED_TRACE(arguments.join(' ').toStdString() + " " + environment.join(' ').toStdString());
-        QFile::remove(path("out.png"));
-        const Run r = render(arguments, environment);
-        EXPECT_EQ(r.exitCode, exitCode);
-        if (exitCode == 0) {
-            EXPECT_NEAR(outputGrey(), 100, 1) << "half of the grey 200";
-            EXPECT_EQ(r.err, "");
-        } else {
-            EXPECT_TRUE(output().isNull());
-            EXPECT_TRUE(r.err.startsWith("glimmora-render: ")) << r.err.toStdString();
-            EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
-            EXPECT_TRUE(r.err.endsWith('\n'));
-        }
-    }
 }
 
 }  // namespace
