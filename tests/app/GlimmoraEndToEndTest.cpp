@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/x11/connection/XcbReply.h"
 #include "support/ChildProcess.h"
 #include "support/GlimmoraProcess.h"
 #include "support/X11TestDisplay.h"
@@ -205,6 +208,32 @@ TEST_F(GlimmoraEndToEndTest, SwitchedOffOverlayLeavesTheDesktopInSightAndKeysSti
     // The modifiers reach the application, each pressed with the ones before it held; the
     // Escape that comes with all three held must not.
     EXPECT_FALSE(gotKeyPress(other, kQuitModifiers)) << "the quit key reached the application";
+}
+
+TEST_F(GlimmoraEndToEndTest, QuitKeyWithLocksEngagedEndsAProcessWhoseMainThreadHangs) {
+    const std::string log = session.directory() + "/hang.log";
+    test::ChildProcess hanging({QUIT_HOT_KEY_HANG_PATH}, {{"DISPLAY", session.display()}}, log);
+    const auto printed = [&] {
+        std::ifstream in(log);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return printed().find("MAIN THREAD HANGING") != std::string::npos; }, kTimeout));
+    focusOtherWindow();
+    // X matches a grab's modifiers exactly: engaged locks must not defeat it. (NumLock is Mod2
+    // in the server's default keyboard map.)
+    ASSERT_TRUE(press("Caps_Lock"));
+    ASSERT_TRUE(press("Num_Lock"));
+    const XcbReply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
+        x.connection(), xcb_query_pointer(x.connection(), x.root()), nullptr));
+    constexpr std::uint16_t kLocks = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
+    ASSERT_TRUE(pointer && (pointer->mask & kLocks) == kLocks) << "the locks are not engaged";
+
+    ASSERT_TRUE(press("ctrl+alt+super+Escape"));
+    // The forced exit comes two seconds after the press.
+    EXPECT_TRUE(exitsCleanly(hanging, 8s)) << "the hung process survived the quit key";
+    EXPECT_NE(printed().find("Global hotkey triggered! Quitting app..."), std::string::npos)
+        << printed();
 }
 
 }  // namespace
