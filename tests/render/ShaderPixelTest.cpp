@@ -423,8 +423,7 @@ int mostFlashesOfAnyArea(const std::vector<QImage>& frames, QSize area) {
 }
 
 TEST_F(ShaderPixelTest, GlitchesFlashNoMoreThanThreeTimesASecond) {
-    // A quarter of 1920x1080 each way, so an area a quarter of a 341x256 window at 1080p is
-    // 21x16 here.
+    // A quarter of 1080p each way: a quarter of a 341x256 window at 1080p is 21x16 here.
     const QSize size(480, 270);
     const QSize area(21, 16);
     const QImage stripes = paintedPicture(

@@ -28,6 +28,7 @@ TEST(QuitKeysTest, ClassifiesKeysTypedAnywhereAndInsideGlimmora) {
         // Any modifier, CapsLock included, sends Escape to Glimmora's menu as usual.
         {kKeyEscape, kShift, false, None},
         {kKeyEscape, kAlt, false, None},
+        {kKeyEscape, kControl, false, None},
         {kKeyEscape, kCapsLock, false, None},
     };
     for (const auto& c : cases) {
