@@ -221,6 +221,7 @@ struct Scenario {
     std::size_t streams;
     bool capturing;
     std::function<void(CaptureStreamTest&)> script;
+    friend void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 };
 
 class CaptureStreamScenarioTest : public CaptureStreamTest,

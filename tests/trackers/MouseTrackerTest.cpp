@@ -83,7 +83,6 @@ TEST_F(MouseTrackerTest, LeftClickExplodesAtThePointerOnlyWhileExplosionsAreOn) 
 }
 
 TEST_F(MouseTrackerTest, AltFTogglesFocusWhateverElseIsHeld) {
-    const KeySymbol upperF = 0x46;
     const struct {
         KeySymbol key;
         ModifierMask modifiers;
@@ -94,7 +93,7 @@ TEST_F(MouseTrackerTest, AltFTogglesFocusWhateverElseIsHeld) {
         {kKeyG, kAlt, false},
         {kKeyF, kNoModifiers, false},
         {kKeyF, kControl | kSuper | kShift, false},
-        {upperF, kAlt | kShift, false},
+        {0x46, kAlt | kShift, false},  // an upper-case F
     };
     for (const auto& c : cases) {
         const bool before = state.isFocusEnabled();

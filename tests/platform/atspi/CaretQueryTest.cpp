@@ -39,6 +39,7 @@ struct Recording {
     std::vector<Step> steps;
     std::optional<Rect> caret;
     AtspiCoordinates coordinates = kScreen;
+    friend void PrintTo(const Recording& r, std::ostream* out) { *out << r.what; }
 };
 
 // The caret at offset `offset` of a text without a selection: the first three requests.
