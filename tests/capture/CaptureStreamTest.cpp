@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -23,7 +24,7 @@ namespace {
 class ManualScheduler final : public Scheduler {
 public:
     void after(double seconds, std::function<void()> task) override {
-        tasks_.push_back({now_ + std::max(seconds, 0.0), sequence_++, std::move(task)});
+        tasks_.emplace(std::pair(now_ + std::max(seconds, 0.0), sequence_++), std::move(task));
     }
 
     double now() const { return now_; }
@@ -32,29 +33,16 @@ public:
     /// its own time (tasks scheduled by tasks run too when they fall within the window).
     void advance(double seconds) {
         const double end = now_ + seconds;
-        for (;;) {
-            auto next =
-                std::min_element(tasks_.begin(), tasks_.end(), [](const auto& a, const auto& b) {
-                    return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-                });
-            if (next == tasks_.end() || next->due > end) {
-                break;
-            }
-            now_ = std::max(now_, next->due);
-            auto task = std::move(next->task);
-            tasks_.erase(next);
-            task();
+        while (!tasks_.empty() && tasks_.begin()->first.first <= end) {
+            auto next = tasks_.extract(tasks_.begin());
+            now_ = std::max(now_, next.key().first);
+            next.mapped()();
         }
         now_ = end;
     }
 
 private:
-    struct Entry {
-        double due;
-        unsigned long sequence;
-        std::function<void()> task;
-    };
-    std::vector<Entry> tasks_;
+    std::map<std::pair<double, unsigned long>, std::function<void()>> tasks_;
     double now_ = 0;
     unsigned long sequence_ = 0;
 };
@@ -69,10 +57,10 @@ struct FakeStream {
     bool started = false;    // start() succeeded
     bool stopped = false;    // stop() was asked for, or the source ended the stream
     bool destroyed = false;  // the session object is gone
-    std::function<void(std::optional<QString>)> heldReply = nullptr;  // when replies are held
+    std::function<void(std::optional<QString>)> heldReply = nullptr;  // a stop's, when held
 
     bool isDelivering() const { return started && !stopped && !destroyed; }
-    /// Sends the held reply of start() or stop().
+    /// Sends the held reply.
     void reply(std::optional<QString> error = std::nullopt) {
         started = started || (!stopped && !error);
         std::exchange(heldReply, nullptr)(std::move(error));
@@ -83,15 +71,14 @@ struct FakeStream {
     }
 };
 
-/// Scripted CaptureService: each test sets the answers; replies come at once unless the test
-/// holds them and sends them itself. Queries are stamped with `clock`.
+/// Scripted CaptureService: each test sets the answers; replies come at once, but for stop()'s
+/// when the test holds them and sends them itself. Queries are stamped with `clock`.
 class FakeCaptureService final : public CaptureService {
 public:
     std::optional<ShareableContent> content = ShareableContent{{{1920, 1080}}, {42}};
     QString contentError;
     std::optional<QString> startError;
     std::optional<QString> stopError;
-    bool holdStartReplies = false;
     bool holdStopReplies = false;
 
     std::function<double()> clock = [] { return 0.0; };
@@ -130,22 +117,18 @@ private:
         ~Session() override { stream_->destroyed = true; }
 
         void start(std::function<void(std::optional<QString>)> done) override {
-            answer(std::move(done), service_.holdStartReplies, service_.startError);
+            stream_->heldReply = std::move(done);
+            stream_->reply(service_.startError);
         }
         void stop(std::function<void(std::optional<QString>)> done) override {
             stream_->stopped = true;
-            answer(std::move(done), service_.holdStopReplies, service_.stopError);
-        }
-
-    private:
-        void answer(std::function<void(std::optional<QString>)> done, bool hold,
-                    std::optional<QString> error) {
             stream_->heldReply = std::move(done);
-            if (!hold) {
-                stream_->reply(std::move(error));
+            if (!service_.holdStopReplies) {
+                stream_->reply(service_.stopError);
             }
         }
 
+    private:
         FakeCaptureService& service_;
         std::shared_ptr<FakeStream> stream_;
     };
@@ -233,16 +216,13 @@ TEST_F(CaptureStreamTest, WorkStillUnderWayDoesNothingOnceDestroyed) {
 // from one stream, which shows its pictures, every other one destroyed and never shown.
 struct Scenario {
     const char* name;
-    std::function<void(CaptureStreamTest&)> script;
     Lines lines;
     std::vector<double> queries;  // clock readings
     std::size_t streams;
     bool capturing;
+    std::function<void(CaptureStreamTest&)> script;
+    friend void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 };
-
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-    *out << scenario.name;
-}
 
 class CaptureStreamScenarioTest : public CaptureStreamTest,
                                   public testing::WithParamInterface<Scenario> {};
@@ -295,9 +275,13 @@ INSTANTIATE_TEST_SUITE_P(
     Turns, CaptureStreamScenarioTest,
     testing::Values(
         // A first start waits 0.5 s so the overlay window can be set up.
-        Scenario{"FirstStart", start, {kStarted}, {0.75}, 1, true},
+        Scenario{"FirstStart", {kStarted}, {0.75}, 1, true, start},
         // Each retry is a fresh start, which waits its own 0.5 s.
         Scenario{"NoOverlayWindowYet",
+                 {"No overlay window - retrying...", "No overlay window - retrying...", kStarted},
+                 {0.75, 1.75, 2.75},
+                 1,
+                 true,
                  [](auto& t) {
                      t.fireWatchdog = false;
                      t.windowId = std::nullopt;
@@ -305,61 +289,59 @@ INSTANTIATE_TEST_SUITE_P(
                      t.advanceTo(1.5);
                      t.windowId = 42;
                      t.advanceTo(3);
-                 },
-                 {"No overlay window - retrying...", "No overlay window - retrying...", kStarted},
-                 {0.75, 1.75, 2.75},
-                 1,
-                 true},
+                 }},
         // A failed start is tried again only by the watchdog, once per stall: the first after
         // 1.5 s of silence (1 s is not a stall), then the restart's pause and the start's wait.
         Scenario{"NoContent",
-                 failAt([](auto& s) {
-                     s.content = std::nullopt;
-                     s.contentError = "no X connection";
-                 }),
                  {"Failed to get shareable content: no X connection", kStall,
                   "Failed to get shareable content: no X connection"},
                  {0.75, 2.35},
                  0,
-                 false},
+                 false,
+                 failAt([](auto& s) {
+                     s.content = std::nullopt;
+                     s.contentError = "no X connection";
+                 })},
         Scenario{"NoStart",
-                 failAt([](auto& s) { s.startError = "BadMatch"; }),
                  {"CAPTURE FAILED: BadMatch", kStall, "CAPTURE FAILED: BadMatch"},
                  {0.75, 2.35},
                  2,
-                 false},
+                 false,
+                 failAt([](auto& s) { s.startError = "BadMatch"; })},
         // A restart stops at once, pauses 0.1 s and starts afresh (0.5 s); notifications wait
         // first. A stream the source ended is kept, so the start 2 s later skips its wait.
-        Scenario{"Restart",
-                 restartBy([](auto& t) { t.capture->restartCapture(); }),
-                 {kStarted, kStarted},
-                 {0.75, 1.35},
-                 2,
-                 true},
-        Scenario{"FailedStop",
-                 restartBy([](auto& t) {
-                     t.service.stopError = "BadDrawable";
+        Scenario{"Restart", {kStarted, kStarted}, {0.75, 1.35}, 2, true, restartBy([](auto& t) {
                      t.capture->restartCapture();
-                 }),
+                 })},
+        Scenario{"FailedStop",
                  {kStarted, "Error stopping capture: BadDrawable", kStarted},
                  {0.75, 1.35},
                  2,
-                 true},
+                 true,
+                 restartBy([](auto& t) {
+                     t.service.stopError = "BadDrawable";
+                     t.capture->restartCapture();
+                 })},
         Scenario{"ScreenWake",
-                 restartBy([](auto& t) { t.capture->handleScreenWake(); }),
                  {kStarted, "Screen wake detected - restarting capture", kStarted},
                  {0.75, 1.85},
                  2,
-                 true},
+                 true,
+                 restartBy([](auto& t) { t.capture->handleScreenWake(); })},
         Scenario{"EndedBySource",
-                 restartBy([](auto& t) { t.service.streams[0]->endBySource("display lost"); }),
                  {kStarted, "Stream stopped with error: display lost", kStarted},
                  {0.75, 2.75},
                  2,
-                 true},
+                 true,
+                 restartBy([](auto& t) { t.service.streams[0]->endBySource("display lost"); })},
         // A stall restarts once, however long the silence; once samples come back, the next
         // stall gets its own restart.
         Scenario{"Stalls",
+                 {kStarted, "\u26a0\ufe0f Frames stopped (1.3s) - attempting restart", kStarted,
+                  "\u2705 Frames resumed", kStall, kStarted},
+                 {0.75, 2.85, 17.35},
+                 3,
+                 true,
                  [](auto& t) {
                      start(t);
                      t.advanceTo(0.7);
@@ -367,26 +349,14 @@ INSTANTIATE_TEST_SUITE_P(
                      t.advanceTo(15);
                      t.service.deliver({});
                      t.advanceTo(18);
-                 },
-                 {kStarted, "\u26a0\ufe0f Frames stopped (1.3s) - attempting restart", kStarted,
-                  "\u2705 Frames resumed", kStall, kStarted},
-                 {0.75, 2.85, 17.35},
-                 3,
-                 true},
-        // The watchdog restarts first; the stop report's own start then finds it capturing.
-        Scenario{"EndedDuringAStall",
-                 [](auto& t) {
-                     start(t);
-                     t.service.streams[0]->endBySource("display lost");
-                     t.advanceTo(5);
-                 },
-                 {kStarted, "Stream stopped with error: display lost", kStall, kStarted},
-                 {0.75, 2.35},
-                 2,
-                 true},
+                 }},
         // One restart at a time; the watchdog leaves one stuck in its stop alone, and the
         // stream being stopped is no longer the feed.
         Scenario{"RestartDuringARestart",
+                 {kStarted, "Restart already in progress, skipping", kStarted},
+                 {0.75, 3.85},
+                 2,
+                 true,
                  [](auto& t) {
                      start(t);
                      t.service.holdStopReplies = true;
@@ -398,27 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
                      t.service.streams[0]->reply();
                      t.fireWatchdog = false;  // the silence would be a new stall from here on
                      t.advanceTo(4);
-                 },
-                 {kStarted, "Restart already in progress, skipping", kStarted},
-                 {0.75, 3.85},
-                 2,
-                 true},
-        // A start superseded by a restart drops its stream when it succeeds late.
-        Scenario{"StartSupersededByARestart",
-                 [](auto& t) {
-                     t.service.holdStartReplies = true;
-                     start(t);
-                     t.capture->restartCapture();
-                     t.advance(0.05);
-                     t.service.streams[0]->reply();
-                     t.service.streams[0]->delegate->didOutputSample(kPicture);
-                     t.advanceTo(1.2);
-                     t.service.streams[1]->reply();
-                 },
-                 {kStarted},
-                 {0.75, 1.35},
-                 2,
-                 true}),
+                 }}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

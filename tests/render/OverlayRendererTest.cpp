@@ -16,6 +16,7 @@
 #include "settings/MemoryUserDefaults.h"
 #include "support/LogCapture.h"
 #include "support/ManualRepeatingTimer.h"
+#include "support/PixelTestSupport.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
 
@@ -27,12 +28,6 @@ const std::string kFirstReport = "🎨 Draw: 1 calls in last 5s, window visible:
 const std::string kNoTexture = "⚠️ No texture available for drawing!";
 const std::string kBackup = "🔄 Using persistent texture backup";
 const QRgb kComposed = qRgb(30, 160, 90);
-
-QImage solid(QSize size, QRgb colour) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
 
 DesktopPicture sceneOf(QSize size) {
     auto scene = std::make_shared<DesktopScene>();
@@ -59,7 +54,8 @@ public:
                      const std::shared_ptr<const DesktopScene>& scene) override {
         record_->lastScene = scene;
         // A failure halfway leaves the texture spoilt.
-        const QImage composed = solid(size, record_->composes ? kComposed : qRgb(255, 0, 255));
+        QImage composed(size, QImage::Format_RGB32);
+        composed.fill(record_->composes ? kComposed : qRgb(255, 0, 255));
         glBindTexture(GL_TEXTURE_2D, texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), GL_BGRA,
                         GL_UNSIGNED_BYTE, composed.constBits());
@@ -114,7 +110,7 @@ TEST_F(OverlayRendererTest, PausedWhileTheOverlayIsSwitchedOff) {
     auto renderer = makeRenderer();
     EXPECT_TRUE(renderer->isPaused());
     OffscreenTarget target({8, 8});
-    renderer->handOver().submit(solid({8, 8}, qRgb(10, 20, 30)));
+    renderer->handOver().submit(pixeltest::solidPicture({8, 8}, {10, 20, 30}));
     EXPECT_EQ(draw(*renderer, target.target()), Lines{}) << "a paused frame does nothing";
     EXPECT_TRUE(renderer->handOver().takePending().has_value()) << "and takes no picture";
 
@@ -128,8 +124,8 @@ TEST_F(OverlayRendererTest, DrawsTheNewestPictureAndFallsBackToItsBackup) {
     auto renderer = makeRenderer();
     const PictureTextures& textures = *renderer->textures();
     OffscreenTarget target({16, 12});
-    renderer->handOver().submit(solid({16, 12}, qRgb(200, 0, 0)));
-    renderer->handOver().submit(solid({16, 12}, qRgb(0, 0, 200)));
+    renderer->handOver().submit(pixeltest::solidPicture({16, 12}, {200, 0, 0}));
+    renderer->handOver().submit(pixeltest::solidPicture({16, 12}, {0, 0, 200}));
     draw(*renderer, target.target());
     EXPECT_EQ(target.read().pixel(5, 5), qRgb(0, 0, 200));
     EXPECT_EQ(textures.allocations(), 1);
@@ -139,7 +135,7 @@ TEST_F(OverlayRendererTest, DrawsTheNewestPictureAndFallsBackToItsBackup) {
     EXPECT_EQ(draw(*renderer, target.target()), Lines{});
     EXPECT_EQ(target.read().pixel(5, 5), qRgb(0, 0, 200));
     // A picture of the same size reuses the backup.
-    renderer->handOver().submit(solid({16, 12}, qRgb(90, 60, 30)));
+    renderer->handOver().submit(pixeltest::solidPicture({16, 12}, {90, 60, 30}));
     draw(*renderer, target.target());
     EXPECT_EQ(textures.allocations(), 1);
     EXPECT_EQ(textures.display(), backup);
@@ -148,7 +144,7 @@ TEST_F(OverlayRendererTest, DrawsTheNewestPictureAndFallsBackToItsBackup) {
     EXPECT_EQ(draw(*renderer, target.target()), Lines{kBackup});
     EXPECT_EQ(target.read().pixel(8, 6), qRgb(90, 60, 30));
     // A new size replaces the backup.
-    renderer->handOver().submit(solid({20, 10}, qRgb(5, 5, 5)));
+    renderer->handOver().submit(pixeltest::solidPicture({20, 10}, {5, 5, 5}));
     EXPECT_EQ(draw(*renderer, target.target()), Lines{});
     EXPECT_EQ(textures.allocations(), 2);
     EXPECT_EQ(textures.displaySize(), QSize(20, 10));
@@ -178,11 +174,6 @@ TEST_F(OverlayRendererTest, ComposesScenesIntoTheDisplayPictureAndBacksThemUp) {
 
 TEST_F(OverlayRendererTest, SkipsAFrameItCannotDrawAndSaysWhy) {
     OffscreenTarget target({8, 8});
-    const DesktopPicture picture{solid({8, 8}, qRgb(1, 2, 3)), nullptr};
-    const auto uninitialised = makeRenderer(false);  // without GPU objects
-    uninitialised->handOver().submit(picture);
-    EXPECT_EQ(draw(*uninitialised, target.target()), (Lines{kFirstReport, kNoTexture}));
-
     // A compositor that failed to start is never asked; set after initialize() it starts at once.
     auto record = std::make_shared<FakeSceneCompositor::Record>();
     record->canInitialize = false;
@@ -226,7 +217,7 @@ TEST_F(OverlayRendererTest, FramesFollowTheTrackersAndClicksExplodeOnTheRenderer
 
     mouse.pointerMoved(400, 150);
     OffscreenTarget target({8, 8});
-    renderer->handOver().submit(solid({8, 8}, qRgb(1, 2, 3)));
+    renderer->handOver().submit(pixeltest::solidPicture({8, 8}, {1, 2, 3}));
     draw(*renderer, target.target());
     EXPECT_EQ(renderer->trackerReadings().mouse, (FrameInputs::Mouse{0.5f, 0.25f}));
     EXPECT_EQ(renderer->trackerReadings().window,

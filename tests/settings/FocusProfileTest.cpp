@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <limits>
 
 namespace glimmora {
@@ -23,29 +22,6 @@ QJsonObject validElement() {
 
 QByteArray listOf(const QJsonObject& first, const QJsonObject& second = validElement()) {
     return QJsonDocument(QJsonArray{first, second}).toJson();
-}
-
-TEST(FocusProfileBuiltIns, HaveFreshDistinctIdsEachTime) {
-    const auto first = builtInFocusProfiles();
-    const auto second = builtInFocusProfiles();
-    ASSERT_EQ(first.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_FALSE(first[i].id.isNull() || first[i].id == first[(i + 1) % 3].id ||
-                     first[i].id == second[i].id);
-    }
-}
-
-TEST(FocusProfileCodec, WritesCompactJsonWithTwelveKeysCanonicalIdsAndShortestFloats) {
-    const auto json = encodeFocusProfiles(builtInFocusProfiles());
-    ASSERT_TRUE(json.has_value());
-    EXPECT_FALSE(json->contains('\n') || json->contains(": ") || json->contains(", \""));
-    const QRegularExpression canonical("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$");
-    for (const QJsonValue& element : QJsonDocument::fromJson(*json).array()) {
-        EXPECT_EQ(element.toObject().size(), 12);
-        EXPECT_TRUE(canonical.match(element.toObject().value("id").toString()).hasMatch());
-    }
-    // A hand-reader sees 0.2, not 0.20000000298023224.
-    EXPECT_TRUE(json->contains("\"screenBrightness\":0.2,")) << json->toStdString();
 }
 
 TEST(FocusProfileCodec, RoundTripsEveryFieldExactly) {

@@ -65,12 +65,5 @@ TEST(OptionLists, EveryLevelRoundTripsThroughItsTagBitForBit) {
     }
 }
 
-TEST(OptionLists, EnablingTheColourFilterChoosesDeuteranopiaOnlyWhenNoTypeIsSet) {
-    EXPECT_EQ(options(EnumList::ColorBlindFilter)[1].value, colorBlindFilterTypeWhenEnabled(0));
-    for (qint64 type : {0, 1, 2, 3, 4}) {
-        EXPECT_EQ(colorBlindFilterTypeWhenEnabled(type), type == 0 ? 2 : type);
-    }
-}
-
 }  // namespace
 }  // namespace glimmora

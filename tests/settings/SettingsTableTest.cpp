@@ -79,7 +79,6 @@ TEST(SettingsTable, ValuesOutsideTheRangeBecomeItsNearestEndWithOneLine) {
     const std::tuple<const char*, float, const char*> floats[] = {
         {"screenBrightness", -1.0f, "-0.8"},    {"screenBrightness", 1.0f, "0.8"},
         {"dyslexiaTintStrength", 50.0f, "0.6"}, {"readingRulerZoom", 0.5f, "1"},
-        {"breathsPerMinute", 600.0f, "12"},     {"flickerIntensity", 1.0f, "0.04"},
         {"overlayOpacity", kNan, "0.5"},  // no number at all: nearest to 0
     };
     for (const auto& [name, value, used] : floats) {

@@ -21,7 +21,6 @@ TEST(QuitKeysTest, ClassifiesKeysTypedAnywhereAndInsideGlimmora) {
         {kKeyEscape, kQuitModifiers | kCapsLock | kNumLock | kShift, true, Combination},
         // Two of the three modifiers, or another key.
         {kKeyEscape, kControl | kAlt, false, None},
-        {kKeyEscape, kAlt | kSuper | kShift, false, None},
         {kKeyF, kQuitModifiers, false, None},
         // Escape alone quits inside Glimmora only; NumLock is a keyboard state, not a modifier.
         {kKeyEscape, kNoModifiers, false, BareEscape},
@@ -30,9 +29,7 @@ TEST(QuitKeysTest, ClassifiesKeysTypedAnywhereAndInsideGlimmora) {
         {kKeyEscape, kShift, false, None},
         {kKeyEscape, kAlt, false, None},
         {kKeyEscape, kControl, false, None},
-        {kKeyEscape, kSuper, false, None},
         {kKeyEscape, kCapsLock, false, None},
-        {kKeyG, kNoModifiers, false, None},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "key " << c.key << ", modifiers " << c.modifiers);

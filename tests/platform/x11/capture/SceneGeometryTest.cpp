@@ -37,8 +37,6 @@ TEST(SceneGeometryTest, TheConfigurationDecidesElseTheDrawableUnlessTheProbeCaug
         {false, true, PixmapLayoutProbe{true, false}, false},
         {std::nullopt, true, std::nullopt, true},
         {std::nullopt, false, std::nullopt, false},
-        {std::nullopt, false, PixmapLayoutProbe{false, false}, false},
-        {std::nullopt, true, PixmapLayoutProbe{true, true}, true},
         // X.Org says FALSE for every pixmap while Mesa lays them top row first.
         {std::nullopt, false, PixmapLayoutProbe{true, false}, true},
         {std::nullopt, true, PixmapLayoutProbe{false, true}, false},
