@@ -309,6 +309,8 @@ TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHo
                               "Down", "Down", "Down", "Right", "Return"}));
     EXPECT_TRUE(fileSays("isScreenDimmerEnabled=true"));
     ASSERT_TRUE(screenShows(kHalf)) << seen;
+    // The grey is that of the desktop alone once the menu has gone.
+    ASSERT_TRUE(test::waitUntil([&] { return !menuIsOpen(); }, kChangeTimeout));
 
     const double one = meanGrey();
     secondInstanceLeaves("Another Glimmora already shows its overlay");
