@@ -197,6 +197,7 @@ TEST_F(CaptureStreamTest, CapturesThePrimaryDisplayScaledLeavingOutTheOverlayIfL
 TEST_F(CaptureStreamTest, WorkStillUnderWayDoesNothingOnceDestroyed) {
     capture->startCapture();
     advanceTo(0.5);
+    EXPECT_EQ(service.streams[0]->excludedWindow, 42u) << "the overlay, listed";
     service.holdStopReplies = true;
     capture->restartCapture();
     advance(0);

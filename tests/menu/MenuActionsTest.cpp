@@ -25,16 +25,7 @@ MenuItem chosen(MenuCommand command, const QString& profileId = QString()) {
 
 class MenuActionsTest : public testing::Test {
 protected:
-    MenuActionsTest() {
-        windows.overlayWindow = overlay;
-        hooks.showAboutBox = [this] { levelDuringAbout = overlay->level(); };
-        hooks.terminate = [this] {
-            savedBeforeTerminating = defaults.contains("isOverlayEnabled");
-        };
-        hooks.startsAtLogin = [this] { return startsAtLogin; };
-        hooks.setStartsAtLogin = [this](bool enabled) { startsAtLogin = enabled; };
-        hooks.refreshMenu = [this] { ++refreshes; };
-    }
+    MenuActionsTest() { windows.overlayWindow = overlay; }
 
     bool isOn(const char* name) {
         return settingText(settings, QString::fromLatin1(name)) == QStringLiteral("true");
@@ -48,60 +39,60 @@ protected:
     // Monday 10:30: "Work Hours" applies.
     ProfileScheduler scheduler{settings, std::make_unique<ManualRepeatingTimer>(),
                                [] { return QDateTime(QDate(2026, 11, 30), QTime(10, 30)); }};
-    MenuActionHooks hooks;
-    std::unique_ptr<MenuActions> actions;
-    MenuActions& act() {
-        if (!actions) {
-            actions = std::make_unique<MenuActions>(settings, windows, scheduler, hooks);
-        }
-        return *actions;
-    }
-
     int levelDuringAbout = -1;
     std::optional<bool> savedBeforeTerminating;
     bool startsAtLogin = false;
     int refreshes = 0;
+    MenuActions actions{
+        settings,
+        windows,
+        scheduler,
+        {.showAboutBox = [this] { levelDuringAbout = overlay->level(); },
+         .terminate = [this] { savedBeforeTerminating = defaults.contains("isOverlayEnabled"); },
+         .startsAtLogin = [this] { return startsAtLogin; },
+         .setStartsAtLogin = [this](bool enabled) { startsAtLogin = enabled; },
+         .refreshMenu = [this] { ++refreshes; }}};
 };
 
 TEST_F(MenuActionsTest, WindowSwitchesReachTheOverlayWindow) {
-    act().perform(chosen(MenuCommand::toggleOverlay));
+    actions.perform(chosen(MenuCommand::toggleOverlay));
     EXPECT_FALSE(isOn("isOverlayEnabled"));
     EXPECT_FALSE(overlay->isVisible());
-    act().perform(chosen(MenuCommand::toggleOverlay));
+    actions.perform(chosen(MenuCommand::toggleOverlay));
     EXPECT_TRUE(overlay->isVisible());
 
-    act().perform(chosen(MenuCommand::toggleHideFromScreenSharing));
+    actions.perform(chosen(MenuCommand::toggleHideFromScreenSharing));
     EXPECT_TRUE(isOn("isHiddenFromScreenSharing"));
     EXPECT_EQ(overlay->sharingType(), WindowSharingType::none);
 }
 
 TEST_F(MenuActionsTest, ScheduledProfilesSwitchStartsAndStopsTheScheduler) {
-    act().perform(chosen(MenuCommand::toggleScheduledProfiles));
+    actions.perform(chosen(MenuCommand::toggleScheduledProfiles));
     EXPECT_TRUE(scheduler.isScheduling());
     EXPECT_EQ(settingText(settings, u"activeProfileName"), QStringLiteral("Work Hours"));
-    act().perform(chosen(MenuCommand::toggleScheduledProfiles));
+    actions.perform(chosen(MenuCommand::toggleScheduledProfiles));
     EXPECT_FALSE(scheduler.isScheduling());
 
     // Written by name (the command line) rather than chosen: the same follow-ups.
     setSettingFromText(settings, u"isScheduledProfilesEnabled", u"true", nullptr);
-    act().settingWritten(u"isScheduledProfilesEnabled");
+    actions.settingWritten(u"isScheduledProfilesEnabled");
     EXPECT_TRUE(scheduler.isScheduling());
     setSettingFromText(settings, u"isOverlayEnabled", u"false", nullptr);
-    act().settingWritten(u"isOverlayEnabled");
+    actions.settingWritten(u"isOverlayEnabled");
     EXPECT_FALSE(overlay->isVisible());
 }
 
 TEST_F(MenuActionsTest, HooksRunWithTheStateTheyNeed) {
-    act().perform(chosen(MenuCommand::showAbout));
+    actions.perform(chosen(MenuCommand::showAbout));
     EXPECT_EQ(levelDuringAbout, WindowLevel::normal) << "the overlay covers the about box";
     EXPECT_EQ(overlay->level(), WindowLevel::overlay);
 
-    act().perform(chosen(MenuCommand::toggleStartAtLogin));
+    actions.perform(chosen(MenuCommand::toggleStartAtLogin));
     EXPECT_TRUE(startsAtLogin);
     EXPECT_EQ(refreshes, 1) << "the tick shows the old state";
 
     ASSERT_FALSE(defaults.contains("isOverlayEnabled"));  // nothing was changed, or saved
-    act().perform(chosen(MenuCommand::quitApp));
+    actions.perform(chosen(MenuCommand::quitApp));
     EXPECT_EQ(savedBeforeTerminating, true);
 }
 

@@ -57,10 +57,7 @@ public:
             failure_ = "no OpenGL context on the test display";
         }
     }
-    void TearDown() override {
-        gl_.reset();
-        session_.reset();
-    }
+    void TearDown() override { gl_.reset(), session_.reset(); }
 
     const std::string& failure() const { return failure_; }
     const std::string& display() const { return session_->display(); }
@@ -212,10 +209,8 @@ protected:
             GTEST_SKIP() << "the GL driver does not bind pixmaps as textures";
         }
     }
-    void TearDown() override {
-        glDesktop->makeCurrent();  // GPU objects go while the context is current
-        compositor.reset();
-    }
+    // GPU objects go while the context is current.
+    void TearDown() override { glDesktop->makeCurrent(), compositor.reset(); }
 
     /// A mapped (unless told) override-redirect window of one colour.
     xcb_window_t window(RootRect rect, Rgb colour, bool mapped = true,
@@ -238,8 +233,8 @@ protected:
         return waitUntil(shows, 3s, pumpQtEvents);
     }
     Rgb at(int px, int py) const {
-        const QRgb pixel = picture.pixel(px, py);
-        return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+        return {qRed(picture.pixel(px, py)), qGreen(picture.pixel(px, py)),
+                qBlue(picture.pixel(px, py))};
     }
 
     const CapturePath path;

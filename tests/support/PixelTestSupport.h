@@ -141,13 +141,12 @@ inline auto everywhere() {
     return [](int, int) { return true; };
 }
 
-/// The picture itself, or scaled by `k`, as an expectation.
-inline auto unchangedFrom(const QImage& picture) {
-    return [&picture](int x, int y) { return rgbAt(picture, x, y); };
-}
-
+/// The picture scaled by `k`, or itself, as an expectation.
 inline auto scaledFrom(const QImage& picture, double k) {
     return [&picture, k](int x, int y) { return rgbAt(picture, x, y) * k; };
+}
+inline auto unchangedFrom(const QImage& picture) {
+    return scaledFrom(picture, 1);
 }
 
 }  // namespace glimmora::pixeltest

@@ -55,11 +55,7 @@ protected:
         mouse.startTracking();
         // Absolute moves make no raw motion under Xvfb: they only place the pointer.
         ASSERT_TRUE(xdotool({"mousemove", "400", "300"}));
-        ASSERT_TRUE(test::waitUntil(
-            [this] {
-                return input->pointerPosition() == Point{400, 300};
-            },
-            10s));
+        ASSERT_TRUE(eventually([this] { return input->pointerPosition() == Point{400, 300}; }));
         input->processEvents();
         log.clear();
     }

@@ -42,7 +42,6 @@ TEST_F(X11CaptureServerTest, ListsViewableTopLevelsCapturesThePrimaryMonitorUnti
 
 TEST(X11CaptureServiceTest, TakesTheZeroCopyPathOnlyWhenPreferredAndScenesCanBeComposed) {
     X11CaptureService service(QStringLiteral(":0"));
-    EXPECT_EQ(service.pathForNewStream(), CapturePath::Copying) << "nobody can compose scenes";
     bool canCompose = false;
     service.setZeroCopyAvailable([&] { return canCompose; });
     EXPECT_EQ(service.pathForNewStream(), CapturePath::Copying);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,24 +23,20 @@ class X11WindowListTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(session.isReady()) << session.failure(); }
 
+    // The list reads on the same connection: it sees what was set before it.
     void publish(const std::string& property, const Ids& ids) {
         x.setCardinals(x.root(), property, XCB_ATOM_WINDOW, ids);
-        x.sync();
     }
     void setAtoms(xcb_window_t window, const std::string& property,
                   const std::vector<std::string>& names) {
         Ids atoms;
-        for (const std::string& name : names) {
-            atoms.push_back(x.atom(name));
-        }
+        std::ranges::transform(names, std::back_inserter(atoms),
+                               [&](auto& n) { return x.atom(n); });
         x.setCardinals(window, property, XCB_ATOM_ATOM, atoms);
-        x.sync();
     }
     static Ids idsOf(const std::vector<WindowRecord>& records) {
         Ids ids;
-        for (const WindowRecord& r : records) {
-            ids.push_back(r.windowId);
-        }
+        std::ranges::transform(records, std::back_inserter(ids), &WindowRecord::windowId);
         return ids;
     }
 
