@@ -43,31 +43,6 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(IniUserDefaultsTest, ValuesOfEveryTypeSurviveAFreshReaderAndMissingOnesReadAsNothing) {
-    // Every bit of a float and a 64-bit number, and bytes that are no text (QSettings dialect
-    // details are IniDocumentTest's).
-    const QByteArray blob("[{\"a\":1}]\n\0tail", 15);
-    {
-        IniUserDefaults writer(path());
-        writer.setBool("on", true);
-        writer.setFloat("third", 1.0f / 3.0f);
-        writer.setInteger("big", -9000000000LL);
-        writer.setString("name", "Night Mode");
-        writer.setData("blob", blob);
-        ASSERT_TRUE(writer.sync());
-    }
-    IniUserDefaults reader(path());
-    EXPECT_TRUE(reader.boolValue("on"));
-    EXPECT_EQ(reader.floatValue("third"), 1.0f / 3.0f);
-    EXPECT_EQ(reader.integerValue("big"), -9000000000LL);
-    EXPECT_EQ(reader.stringValue("name"), QStringLiteral("Night Mode"));
-    EXPECT_EQ(reader.dataValue("blob"), blob);
-
-    EXPECT_FALSE(reader.contains("absent") || reader.boolValue("absent"));
-    EXPECT_EQ(reader.floatValue("absent") + float(reader.integerValue("absent")), 0.0f);
-    EXPECT_FALSE(reader.stringValue("absent") || reader.dataValue("absent"));
-}
-
 TEST_F(IniUserDefaultsTest, WhatIsNotARegularTextFileOfSaneSizeReadsAsMissingWithOneLine) {
     const QByteArray settings = "[General]\nisOverlayEnabled=true\n";
     // What takes the file's place, and the end of the line that says so.
