@@ -207,16 +207,11 @@ TEST_F(FrameParameterBuilderTest, BandIsTheFocusHeightWithoutTheRuler) {
     EXPECT_EQ(build().focusBand.bandHeight, 0.18f);
 }
 
-TEST_F(FrameParameterBuilderTest, SharpRectangleIsTheWindowWithItsEdgesInOrder) {
-    const std::pair<FrameInputs::Window, std::array<float, 4>> cases[] = {
-        // No window: a speck at the centre, whatever bounds were known last.
-        {{false, {0, 0, 1, 1}}, {0.5f, 0.5f, 0.501f, 0.501f}},
-    };
-    for (const auto& [window, edges] : cases) {
-        inputs.window = window;
-        const SmartFocusParams block = build().smartFocus;
-        EXPECT_EQ((std::array{block.minX, block.minY, block.maxX, block.maxY}), edges);
-    }
+TEST_F(FrameParameterBuilderTest, SharpRectangleIsASpeckAtTheCentreWithoutAWindow) {
+    inputs.window = {false, {0, 0, 1, 1}};  // whatever bounds were known last
+    const SmartFocusParams block = build().smartFocus;
+    EXPECT_EQ((std::array{block.minX, block.minY, block.maxX, block.maxY}),
+              (std::array{0.5f, 0.5f, 0.501f, 0.501f}));
 }
 
 // The line guide underlines the line being typed: just under the caret's line, by the caret's

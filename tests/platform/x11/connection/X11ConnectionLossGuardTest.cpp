@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdint>
-#include <memory>
 
 #include "support/XvfbSession.h"
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <memory>
 #include <vector>
 
 #include "platform/x11/windows/X11DesktopTest.h"

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "platform/WindowHandle.h"
