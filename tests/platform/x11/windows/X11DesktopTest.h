@@ -35,8 +35,15 @@ protected:
             }
         };
     }
+    /// Reads the events directly too: these tests judge what the events mean, not when the
+    /// event loop hands them over.
     bool eventually(const std::function<bool()>& condition) {
-        return waitUntil(condition, std::chrono::seconds(5), pumpQtEvents);
+        return waitUntil(condition, std::chrono::seconds(5), [this] {
+            pumpQtEvents();
+            if (events) {
+                events->processEvents();
+            }
+        });
     }
     bool saw(xcb_window_t window, TopLevelChange::Kind kind) {
         return std::count(changes.begin(), changes.end(), TopLevelChange{window, kind}) > 0;
