@@ -6,6 +6,7 @@
 #include "app/InheritedDescriptors.h"
 #include "app/InstanceGuard.h"
 #include "app/TerminationSignals.h"
+#include "platform/x11/connection/X11ConnectionLossGuard.h"
 
 int main(int argc, char** argv) {
     glimmora::closeInheritedDescriptors();
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication::setApplicationName(QStringLiteral("glimmora"));
     QApplication application(argc, argv);
+    glimmora::endAtOnceWhenXlibLosesTheServer();
     // The overlay is hidden and shown by the menu; hiding it must not end the application.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,6 @@
 #include "platform/x11/connection/X11ConnectionLossGuard.h"
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,7 +14,17 @@ std::atomic<xcb_connection_t*> guardedConnection{nullptr};
 struct sigaction previousSegvAction {};
 struct sigaction previousBusAction {};
 
+int endOnXlibIoError(Display*) {
+    static constexpr char kLine[] = "XIO: the connection to the X server broke; exiting\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+    ::_exit(EXIT_FAILURE);
+}
+
 }  // namespace
+
+void endAtOnceWhenXlibLosesTheServer() {
+    XSetIOErrorHandler(&endOnXlibIoError);
+}
 
 X11ConnectionLossGuard::X11ConnectionLossGuard(xcb_connection_t* connection) {
     struct sigaction action {};

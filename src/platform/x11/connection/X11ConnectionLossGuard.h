@@ -32,4 +32,11 @@ private:
     struct sigaction previousBus_ {};
 };
 
+/// Makes Xlib end the process at once, with one line and status 1, when any of its connections
+/// loses the X server. Xlib's own handler calls exit(), which runs every static destructor while
+/// other threads (the graphics driver's, the capture thread) still use what those destroy; and
+/// when Qt is already exiting over the same loss, the teardown touches the lost display again
+/// and that second exit() crashes. A process without its display has nothing to tear down.
+void endAtOnceWhenXlibLosesTheServer();
+
 }  // namespace glimmora
