@@ -21,11 +21,11 @@ class PupilLocator {
 public:
     /// The pupil's centre in frame pixels, or nothing when the outline is degenerate, the eye
     /// region has no usable gradients, or the best centre lies outside the outline (an eye
-    /// closed or half off the frame gives no pupil rather than a wrong one).
+    /// closed, hidden or half off the frame gives no pupil rather than a wrong one).
     std::optional<Point> locate(const cv::Mat& grey, std::span<const Point> outline);
 
 private:
-    cv::Mat eye_, gradientX_, gradientY_, weight_;
+    cv::Mat eye_, gradientX_, gradientY_, weight_, candidates_;
 };
 
 }  // namespace glimmora

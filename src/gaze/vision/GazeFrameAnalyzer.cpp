@@ -1,0 +1,40 @@
+#include "gaze/vision/GazeFrameAnalyzer.h"
+
+#include <opencv2/imgproc.hpp>
+
+namespace glimmora {
+namespace {
+
+EyeLandmarks eyeFrom(const FaceShape& shape, int firstPart) {
+    EyeLandmarks eye;
+    eye.outline.assign(shape.begin() + firstPart, shape.begin() + firstPart + 6);
+    return eye;
+}
+
+}  // namespace
+
+bool GazeFrameAnalyzer::load(const std::string& modelPath, std::string* error) {
+    return landmarker_.load(modelPath, error);
+}
+
+FrameAnalysis GazeFrameAnalyzer::analyze(const cv::Mat& frame) {
+    FrameAnalysis analysis;
+    if (frame.channels() == 3) {
+        cv::cvtColor(frame, grey_, cv::COLOR_BGR2GRAY);
+    } else {
+        grey_ = frame;
+    }
+    const std::optional<FaceShape> shape = landmarker_.track(grey_);
+    if (!shape) {
+        return analysis;
+    }
+    analysis.faceFound = true;
+    analysis.eyes.right = eyeFrom(*shape, 36);
+    analysis.eyes.left = eyeFrom(*shape, 42);
+    for (EyeLandmarks* eye : {&analysis.eyes.right, &analysis.eyes.left}) {
+        eye->pupil = pupils_.locate(grey_, eye->outline);
+    }
+    return analysis;
+}
+
+}  // namespace glimmora
