@@ -12,7 +12,7 @@ std::vector<ExampleFace> loadExampleFaces() {
     // The files are dlib's own simple XML, one element per line; a line-wise reading is enough.
     const std::regex image(R"(<image file='([^']+)')");
     const std::regex box(R"(<box top='(-?\d+)' left='(-?\d+)' width='(\d+)' height='(\d+)')");
-    const std::regex part(R"(<part name='(\d+)' x='(-?\d+)' y='(-?\d+)')");
+    const std::regex point(R"(<part name='(\d+)' x='(-?\d+)' y='(-?\d+)')");
     for (const char* file :
          {"testing_with_face_landmarks.xml", "training_with_face_landmarks.xml"}) {
         std::ifstream in(directory + "/" + file);
@@ -26,8 +26,8 @@ std::vector<ExampleFace> loadExampleFaces() {
                                  cv::Rect(std::stoi(match[2]), std::stoi(match[1]),
                                           std::stoi(match[3]), std::stoi(match[4])),
                                  {}});
-            } else if (std::regex_search(line, match, part) && !faces.empty()) {
-                faces.back().parts.at(std::stoul(match[1])) =
+            } else if (std::regex_search(line, match, point) && !faces.empty()) {
+                faces.back().landmarks.at(std::stoul(match[1])) =
                     Point{std::stod(match[2]), std::stod(match[3])};
             }
         }

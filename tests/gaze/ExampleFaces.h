@@ -14,7 +14,7 @@ namespace glimmora::test {
 struct ExampleFace {
     std::string imagePath;
     cv::Rect box;
-    std::array<Point, 68> parts;
+    std::array<Point, 68> landmarks;
 };
 
 /// Every face of the example images' landmark files (testing and training sets), read from the

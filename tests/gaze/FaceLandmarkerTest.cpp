@@ -56,7 +56,7 @@ TEST_F(FaceLandmarkerTest, ReproducesDlibsReferenceLandmarksInTheirBoxes) {
     double worst = 0, sum = 0;
     for (const test::ExampleFace& face : faces) {
         const double error = meanDistance(
-            landmarker_->landmarksInBox(greyImage(face.imagePath), face.box), face.parts);
+            landmarker_->landmarksInBox(greyImage(face.imagePath), face.box), face.landmarks);
         EXPECT_LT(error, 2.0) << face.imagePath;
         worst = std::max(worst, error);
         sum += error;
@@ -75,7 +75,7 @@ TEST_F(FaceLandmarkerTest, DetectsTheReferenceFacesAndRebuildsTheirBoxes) {
     std::string searchedPath;
     std::vector<cv::Rect> detected;
     for (const test::ExampleFace& face : faces) {
-        const cv::Rect rebuilt = FaceLandmarker::boxAround(face.parts);
+        const cv::Rect rebuilt = FaceLandmarker::boxAround(face.landmarks);
         EXPECT_GT((rebuilt & face.box).area(), 0.7 * face.box.area()) << face.imagePath;
         if (face.imagePath != searchedPath) {
             detected = landmarker_->detect(greyImage(face.imagePath), 2.0);

@@ -32,9 +32,9 @@ struct PaintedEye {
 
 // Scales the face's image so this eye is kEyeWidth wide and paints an iris into the opening: the
 // real iris is covered by sclera first, so the painted one is the only one there.
-PaintedEye paintEye(const cv::Mat& image, const test::ExampleFace& face, int firstPart,
+PaintedEye paintEye(const cv::Mat& image, const test::ExampleFace& face, int firstPoint,
                     std::mt19937& random) {
-    const Point corner0 = face.parts[firstPart], corner1 = face.parts[firstPart + 3];
+    const Point corner0 = face.landmarks[firstPoint], corner1 = face.landmarks[firstPoint + 3];
     const double realWidth = std::hypot(corner1.x - corner0.x, corner1.y - corner0.y);
     const double scale = kEyeWidth / realWidth;
     // Only the surroundings of the eye, two eye widths each way, are scaled and painted.
@@ -48,8 +48,9 @@ PaintedEye paintEye(const cv::Mat& image, const test::ExampleFace& face, int fir
     cv::cvtColor(scaled, scaled, cv::COLOR_BGR2GRAY);
     std::vector<cv::Point> polygon;
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
-    for (int i = firstPart; i < firstPart + 6; ++i) {
-        const Point p{(face.parts[i].x - around.x) * scale, (face.parts[i].y - around.y) * scale};
+    for (int i = firstPoint; i < firstPoint + 6; ++i) {
+        const Point p{(face.landmarks[i].x - around.x) * scale,
+                      (face.landmarks[i].y - around.y) * scale};
         eye.outline.push_back(p);
         polygon.emplace_back(cvRound(p.x * 16), cvRound(p.y * 16));
         minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
@@ -108,8 +109,8 @@ TEST(PupilLocatorTest, FindsPaintedPupilsWithinAFewHundredthsOfAnEye) {
             loadedPath = face.imagePath;
         }
         ASSERT_FALSE(image.empty()) << face.imagePath;
-        for (int firstPart : {36, 42}) {
-            const PaintedEye eye = paintEye(image, face, firstPart, random);
+        for (int firstPoint : {36, 42}) {
+            const PaintedEye eye = paintEye(image, face, firstPoint, random);
             const std::optional<Point> found = locator.locate(eye.grey, eye.outline);
             errors.push_back(found ? std::hypot(found->x - eye.pupil.x, found->y - eye.pupil.y) /
                                          eye.width

@@ -106,11 +106,11 @@ FaceShape FaceLandmarker::landmarksInBox(const cv::Mat& grey, const cv::Rect& bo
         return shape;
     }
     const dlib::array2d<unsigned char> image = toDlib(grey);
-    const dlib::full_object_detection parts = models_->predictor(
+    const dlib::full_object_detection detection = models_->predictor(
         image, dlib::rectangle(box.x, box.y, box.x + box.width - 1, box.y + box.height - 1));
-    for (unsigned long i = 0; i < parts.num_parts() && i < shape.size(); ++i) {
-        shape[i] =
-            Point{static_cast<double>(parts.part(i).x()), static_cast<double>(parts.part(i).y())};
+    for (unsigned long i = 0; i < detection.num_parts() && i < shape.size(); ++i) {
+        shape[i] = Point{static_cast<double>(detection.part(i).x()),
+                         static_cast<double>(detection.part(i).y())};
     }
     return shape;
 }

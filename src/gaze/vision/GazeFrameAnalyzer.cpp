@@ -5,9 +5,9 @@
 namespace glimmora {
 namespace {
 
-EyeLandmarks eyeFrom(const FaceShape& shape, int firstPart) {
+EyeLandmarks eyeFrom(const FaceShape& shape, int firstPoint) {
     EyeLandmarks eye;
-    eye.outline.assign(shape.begin() + firstPart, shape.begin() + firstPart + 6);
+    eye.outline.assign(shape.begin() + firstPoint, shape.begin() + firstPoint + 6);
     return eye;
 }
 
