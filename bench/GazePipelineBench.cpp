@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         start = nowMs();
         const FrameAnalysis analysis = analyzer.analyze(frames[i]);
         if (const std::optional<RawGaze> raw = rawGazeFromEyes(analysis.eyes);
-            raw && analysis.faceFound) {
+            raw && analysis.face) {
             wholeEstimator.estimate(*raw, DisplaySize{1920, 1080}, static_cast<double>(i) / 30);
         }
         whole.ms.push_back(nowMs() - start);

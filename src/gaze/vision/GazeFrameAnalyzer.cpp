@@ -24,13 +24,12 @@ FrameAnalysis GazeFrameAnalyzer::analyze(const cv::Mat& frame) {
     } else {
         grey_ = frame;
     }
-    const std::optional<FaceShape> shape = landmarker_.track(grey_);
-    if (!shape) {
+    analysis.face = landmarker_.track(grey_);
+    if (!analysis.face) {
         return analysis;
     }
-    analysis.faceFound = true;
-    analysis.eyes.right = eyeFrom(*shape, 36);
-    analysis.eyes.left = eyeFrom(*shape, 42);
+    analysis.eyes.right = eyeFrom(*analysis.face, 36);
+    analysis.eyes.left = eyeFrom(*analysis.face, 42);
     for (EyeLandmarks* eye : {&analysis.eyes.right, &analysis.eyes.left}) {
         eye->pupil = pupils_.locate(grey_, eye->outline);
     }

@@ -13,8 +13,8 @@ namespace glimmora {
 
 /// What one camera frame shows the gaze tracker.
 struct FrameAnalysis {
-    bool faceFound = false;  ///< a face was found or followed
-    FaceEyes eyes;           ///< its eyes, each with its pupil where one was found
+    std::optional<FaceShape> face;  ///< the face found or followed, if any
+    FaceEyes eyes;                  ///< its eyes, each with its pupil where one was found
 };
 
 /// Turns a camera frame into eye landmarks: follows the face, takes each eye's outline from the
