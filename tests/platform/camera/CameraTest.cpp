@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -23,13 +24,10 @@ namespace fs = std::filesystem;
 
 class CameraTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "glimmora-camera-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory_ = pattern;
-    }
+    void SetUp() override { fs::create_directories(directory_); }
     void TearDown() override { fs::remove_all(directory_); }
-    fs::path directory_;
+    const fs::path directory_ =
+        fs::temp_directory_path() / ("glimmora-camera-" + std::to_string(getpid()));
 };
 
 TEST_F(CameraTest, SaysWhyThereIsNoCamera) {
