@@ -9,7 +9,6 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
-#include <numeric>
 #include <random>
 #include <regex>
 #include <vector>
@@ -71,18 +70,18 @@ TEST(FaceLandmarkerTest, ReproducesDlibsReferenceLandmarksInTheirBoxes) {
     for (const ExampleFace& face : faces) {
         const FaceShape found =
             landmarker.landmarksInBox(cv::imread(face.imagePath, cv::IMREAD_GRAYSCALE), face.box);
-        double d = 0;  // summed over the 68 points
+        double d = 0;
         for (std::size_t i = 0; i < found.size(); ++i) {
             d += std::hypot(found[i].x - face.landmarks[i].x, found[i].y - face.landmarks[i].y);
         }
-        EXPECT_LT(d / found.size(), 2.0) << face.imagePath;
-        sum += d / found.size();
+        d /= found.size();
+        EXPECT_LT(d, 2.0) << face.imagePath;
+        sum += d;
     }
     EXPECT_LT(sum / faces.size(), 1.0);
 }
 
-// A face 60 cm from a 640 × 480 webcam with a 60° field of view.
-constexpr double kEyeWidth = 23.0;
+constexpr double kEyeWidth = 23.0;  // a face 60 cm from a 640 × 480 webcam with a 60° view
 
 struct PaintedEye {
     cv::Mat grey;
@@ -150,7 +149,6 @@ TEST(PupilLocatorTest, FindsPaintedPupilsWithinAFewHundredthsOfAnEye) {
     std::vector<double> errors;
     for (const ExampleFace& face : loadExampleFaces()) {
         const cv::Mat image = cv::imread(face.imagePath, cv::IMREAD_COLOR);
-        ASSERT_FALSE(image.empty()) << face.imagePath;
         for (int first : {36, 42}) {
             const PaintedEye eye = paintEye(image, face, first, random);
             const std::optional<Point> found = locator.locate(eye.grey, eye.outline);
@@ -182,7 +180,6 @@ TEST(PupilLocatorTest, ReportsOnlyPupilsInsideTheOutline) {
     EXPECT_NEAR(inside->x, 45, 1.0);
     EXPECT_NEAR(inside->y, 31, 1.0);
     EXPECT_FALSE(locate(cv::Point(74, 30))) << "past the outer corner";
-    EXPECT_FALSE(locate(std::nullopt)) << "no edges at all";
 }
 
 // A face with glasses turning its head, its eyes about 23 px wide, cut out and scaled to the
@@ -208,33 +205,38 @@ TEST(GazeFrameAnalyzerTest, FollowsTheRecordedFaceAndItsPupils) {
     EXPECT_FALSE(frames[kBlankTo - 1].face) << "the track outlived half a second without a face";
     EXPECT_TRUE(frames[kBlankTo + 1].face) << "the face was not found again";
 
-    const auto eyesCentre = [](const FaceShape& s) {
-        return std::accumulate(&s[36], &s[48], Point{}, [](Point sum, Point p) {
-            return Point{sum.x + p.x / 12, sum.y + p.y / 12};
-        });
+    const auto eyesCentre = [](const FaceShape& s) {  // between the outer eye corners
+        return Point{(s[36].x + s[45].x) / 2, (s[36].y + s[45].y) / 2};
     };
-    std::size_t faces = 0, counted = 0, withGaze = 0;  // withGaze: both pupils found
+    std::size_t faces = 0, counted = 0;
+    std::vector<double> xs, ys;  // raw gaze where both pupils were found
     double largestStep = 0;
     for (std::size_t i = 1; i < frames.size(); ++i) {
-        if (i >= kBlankFrom && i < kBlankTo + 2) {
-            continue;
-        }
-        ++counted;
-        if (frames[i].face) {
+        const bool covered = i >= kBlankFrom && i < kBlankTo + 2;
+        counted += !covered;
+        if (frames[i].face && !covered) {
             ++faces;
             if (frames[i - 1].face) {
                 const Point a = eyesCentre(*frames[i - 1].face), b = eyesCentre(*frames[i].face);
                 largestStep = std::max(largestStep, std::hypot(b.x - a.x, b.y - a.y));
             }
-            withGaze += rawGazeFromEyes(frames[i].eyes).has_value();
+            if (const std::optional<RawGaze> raw = rawGazeFromEyes(frames[i].eyes)) {
+                xs.push_back(raw->x);
+                ys.push_back(raw->y);
+            }
         }
     }
     EXPECT_GE(faces, counted * 85 / 100);
-    // The fastest head turn of the clip moves the eyes about 26 px in a frame; a fit slipping off
+    // The fastest head turn of the clip moves the eyes about 24 px in a frame; a fit slipping off
     // the eyes moves them by half a face (65 px) or more.
     EXPECT_LT(largestStep, 40.0);
     // Both pupils are found on fewer frames: behind glasses many best centres hug a lid.
-    EXPECT_GE(withGaze, faces * 4 / 10);
+    ASSERT_GE(xs.size(), faces * 4 / 10);
+    // The user looks at the screen just below the camera throughout.
+    for (std::vector<double>* values : {&xs, &ys}) {
+        std::nth_element(values->begin(), values->begin() + values->size() / 2, values->end());
+        EXPECT_NEAR((*values)[values->size() / 2], 0.5, 0.15);
+    }
 }
 
 }  // namespace
