@@ -38,6 +38,7 @@ TEST_F(CameraTest, SaysWhyThereIsNoCamera) {
     const std::string missing = "GazeTracker: No front camera available";
     const std::tuple<std::string, CameraOpening::Error, std::string> cases[] = {
         {"", CameraOpening::Error::Missing, missing},  // no capture device
+        {(devices / "video7").string(), CameraOpening::Error::Missing, missing},
         {"/dev/null", CameraOpening::Error::Missing, missing},
         {notVideo.string(), CameraOpening::Error::Failed,
          "GazeTracker: Failed to configure camera - "},
@@ -67,7 +68,6 @@ TEST_F(CameraTest, RecordingPlaysAtItsOwnRateAndDropsLateFrames) {
     auto camera = VideoFileCamera::open(
         path, &error, [&] { return now; }, [&](double s) { now += s; });
     ASSERT_TRUE(camera) << error;
-    EXPECT_EQ(camera->name(), "numbered.avi");
     const auto frameNumber = [&](double timeout) {
         const CameraRead read = camera->read(timeout);
         return read.status == CameraRead::Status::Frame ? cvRound(cv::mean(read.image)[0] / 20)
