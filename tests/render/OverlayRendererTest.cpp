@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "capture/ScenePictureCompositor.h"
-#include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/OffscreenTarget.h"
 #include "render/PictureTextures.h"
@@ -16,6 +15,7 @@
 #include "settings/MemoryUserDefaults.h"
 #include "support/LogCapture.h"
 #include "support/ManualRepeatingTimer.h"
+#include "support/OffscreenGlTest.h"
 #include "support/PixelTestSupport.h"
 #include "trackers/MouseTracker.h"
 #include "trackers/WindowFocusTracker.h"
@@ -66,22 +66,8 @@ private:
     std::shared_ptr<Record> record_;
 };
 
-class OverlayRendererTest : public ::testing::Test {
+class OverlayRendererTest : public test::OffscreenGlTest {
 protected:
-    static void SetUpTestSuite() {
-        QString error;
-        context_ = EglOffscreenContext::create(&error);
-        contextError_ = error.toStdString();
-    }
-    static void TearDownTestSuite() { context_.reset(); }
-
-    void SetUp() override {
-        if (!context_) {
-            GTEST_SKIP() << "no offscreen OpenGL context: " << contextError_;
-        }
-        context_->makeCurrent();
-    }
-
     std::unique_ptr<OverlayRenderer> makeRenderer(bool initialize = true) {
         auto renderer = std::make_unique<OverlayRenderer>(settings_, [this] { return now_; });
         if (initialize) {
@@ -97,8 +83,6 @@ protected:
         return log_.lines();
     }
 
-    static inline std::unique_ptr<EglOffscreenContext> context_;
-    static inline std::string contextError_;
     test::LogCapture log_;
     MemoryUserDefaults defaults_;
     AppState settings_{defaults_};

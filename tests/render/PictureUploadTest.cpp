@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/egl/EglOffscreenContext.h"
 #include "render/OffscreenTarget.h"
 #include "render/OverlayRenderer.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/OffscreenGlTest.h"
 
 namespace glimmora {
 namespace {
@@ -39,13 +39,9 @@ QImage patched(const QImage& base, const QImage& over, const QRegion& area) {
 
 // With every effect off the overlay shows its picture exactly, so what is drawn is what the
 // display texture holds.
-TEST(PictureUploadTest, ARegionUploadShowsWhatAWholeUploadWould) {
-    QString error;
-    const std::unique_ptr<EglOffscreenContext> context = EglOffscreenContext::create(&error);
-    if (!context) {
-        GTEST_SKIP() << "no offscreen OpenGL context: " << error.toStdString();
-    }
-    context->makeCurrent();
+using PictureUploadTest = test::OffscreenGlTest;
+
+TEST_F(PictureUploadTest, ARegionUploadShowsWhatAWholeUploadWould) {
     MemoryUserDefaults defaults;
     AppState settings(defaults);
 

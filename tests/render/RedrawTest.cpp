@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/egl/EglOffscreenContext.h"
 #include "render/OffscreenTarget.h"
 #include "render/OverlayRenderer.h"
 #include "render/RedrawPolicy.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
+#include "support/OffscreenGlTest.h"
 #include "trackers/MouseTracker.h"
 
 namespace glimmora {
@@ -61,15 +61,13 @@ TEST(RedrawPolicyTest, TellsMovingLooksAndChangedLooksFromStillOnes) {
     }
 }
 
-class RedrawTest : public ::testing::Test {
+class RedrawTest : public test::OffscreenGlTest {
 protected:
     void SetUp() override {
-        QString error;
-        context_ = EglOffscreenContext::create(&error);
-        if (!context_) {
-            GTEST_SKIP() << "no offscreen OpenGL context: " << error.toStdString();
+        OffscreenGlTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        context_->makeCurrent();
         target_ = std::make_unique<OffscreenTarget>(QSize(64, 48));
         settings_.isScreenDimmerEnabled = true;
         settings_.isExplosionEnabled = true;
@@ -100,7 +98,6 @@ protected:
         return image;
     }
 
-    std::unique_ptr<EglOffscreenContext> context_;  // goes last, the GPU objects before it
     MemoryUserDefaults defaults_;
     AppState settings_{defaults_};
     double now_ = 50.0;

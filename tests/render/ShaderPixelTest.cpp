@@ -12,12 +12,12 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/GlPipeline.h"
 #include "render/OffscreenTarget.h"
 #include "render/ParameterBlocks.h"
 #include "render/PictureTextures.h"
+#include "support/OffscreenGlTest.h"
 #include "support/PixelTestSupport.h"
 
 namespace glimmora {
@@ -67,12 +67,10 @@ double contrastRatio(Rgb a, Rgb b) {
     return (light + 0.05) / (dark + 0.05);
 }
 
-class ShaderPixelTest : public ::testing::Test {
+class ShaderPixelTest : public test::OffscreenGlTest {
 protected:
     static void SetUpTestSuite() {
-        QString error;
-        context_ = EglOffscreenContext::create(&error);
-        contextError_ = error.toStdString();
+        OffscreenGlTest::SetUpTestSuite();
         if (context_) {
             pipeline_ = std::make_unique<GlPipeline>();
             pipeline_->create();
@@ -86,15 +84,12 @@ protected:
         }
         textures_.reset();
         pipeline_.reset();
-        context_.reset();
+        OffscreenGlTest::TearDownTestSuite();
     }
 
     void SetUp() override {
-        if (!context_) {
-            GTEST_SKIP() << "no offscreen OpenGL context: " << contextError_;
-        }
-        context_->makeCurrent();
-        ASSERT_TRUE(pipeline_->hasProgram()) << "the shader program did not build";
+        OffscreenGlTest::SetUp();
+        ASSERT_TRUE(IsSkipped() || pipeline_->hasProgram()) << "the shader program did not build";
     }
 
     /// Draws `picture` through the shader with `frame` in the renderer's drawing state (no
@@ -114,8 +109,6 @@ protected:
         return rgbAt(render(solidPicture(QSize(8, 8), colour), frame), 4, 4);
     }
 
-    static inline std::unique_ptr<EglOffscreenContext> context_;
-    static inline std::string contextError_;
     static inline std::unique_ptr<GlPipeline> pipeline_;
     static inline std::unique_ptr<PictureTextures> textures_;
 };

@@ -5,25 +5,21 @@
 #include <memory>
 #include <string>
 
-#include "platform/egl/EglOffscreenContext.h"
 #include "platform/gl/GlApi.h"
 #include "render/GlPipeline.h"
 #include "render/OffscreenTarget.h"
 #include "render/PictureTextures.h"
+#include "support/OffscreenGlTest.h"
 
 namespace glimmora {
 namespace {
 
+using ShaderVariantTest = test::OffscreenGlTest;
+
 // Every variant that leaves code out must draw what the program with everything in draws, for
 // each effect that needs the retro ingredients a variant can leave out; and with nearest
 // filtering wherever it may choose it (at one texel per pixel) what bilinear filtering draws.
-TEST(ShaderVariantTest, AVariantDrawsWhatTheWholeProgramDraws) {
-    QString error;
-    const std::unique_ptr<EglOffscreenContext> context = EglOffscreenContext::create(&error);
-    if (!context) {
-        GTEST_SKIP() << "no offscreen OpenGL context: " << error.toStdString();
-    }
-    context->makeCurrent();
+TEST_F(ShaderVariantTest, AVariantDrawsWhatTheWholeProgramDraws) {
     GlPipeline pipeline;
     pipeline.create();
     PictureTextures textures;
