@@ -77,9 +77,24 @@ void GazeStatusWindowController::applyShape() {
     if (!connection_ || !window_) {
         return;
     }
+    // With a compositing manager the window shows where it draws. Without one, translucent
+    // pixels are not blended but shown dark, so the marker's fading glow would be a dark disc:
+    // only its solid core shows then. The badge's translucent backing shows dark either way.
+    const GazeOverlayView::State& state = window_->state();
+    const QSizeF size = window_->size();
+    QRegion shown(GazeOverlayView::badgeBounds(size, state).toAlignedRect());
+    QRectF marker = GazeOverlayView::markerBounds(state);
+    if (!marker.isEmpty()) {
+        if (!X11OverlayWindow::isCompositing(connection_)) {
+            const double core = GazeOverlayView::kMarkerCoreDiameter;
+            marker =
+                QRectF(marker.center().x() - core / 2, marker.center().y() - core / 2, core, core);
+        }
+        shown += QRegion(marker.toAlignedRect(), QRegion::Ellipse);
+    }
     const double ratio = window_->devicePixelRatio();
     std::vector<QRect> rectangles;
-    for (const QRect& r : window_->drawnRegion()) {
+    for (const QRect& r : shown) {
         rectangles.push_back(
             QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio)
                 .toAlignedRect());

@@ -101,7 +101,7 @@ void paintMarker(QPainter& painter, QPointF centre) {
     glow.setColorAt(5 / radius, withOpacity(cyan(), 0.4));
     glow.setColorAt(1, withOpacity(cyan(), 0.0));
     fillCircle(painter, centre, GazeOverlayView::kMarkerGlowDiameter, glow);
-    fillCircle(painter, centre, 16, withOpacity(Qt::white, 0.9));
+    fillCircle(painter, centre, GazeOverlayView::kMarkerCoreDiameter, withOpacity(Qt::white, 0.9));
     fillCircle(painter, centre, 8, cyan());
 }
 

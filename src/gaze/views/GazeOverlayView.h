@@ -42,6 +42,8 @@ public:
     static constexpr double kBadgeInsetRight = 120;
     static constexpr double kBadgeCentreY = 50;
     static constexpr double kMarkerGlowDiameter = 100;
+    /// The marker's solid part: the white ring around the cyan centre.
+    static constexpr double kMarkerCoreDiameter = 16;
 
 private:
     static bool isShown(const State& state) { return state.enabled && state.isTracking; }
