@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTest>
 
 #include "gaze/GazeTracker.h"
 #include "gaze/views/CalibrationWindow.h"
+#include "gaze/views/ViewTestImage.h"
 #include "platform/x11/windows/X11StackingKeeper.h"
 
 namespace glimmora {
@@ -28,15 +28,7 @@ public:
 
 class CalibrationWindowControllerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "glimmora-test";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QCoreApplication::instance()) {
-            new QGuiApplication(argc, argv);  // kept for the program's life
-        }
-    }
+    static void SetUpTestSuite() { test::ensureGuiApplication(); }
     void SetUp() override {
         tracker.startTracking();
         camera.run.opened("Cam");

@@ -38,12 +38,11 @@ QImage paintedImage(QSize size, QColor background, Paint paint) {
 inline ::testing::AssertionResult pixelNear(const QImage& image, QPoint at, QRgb expected,
                                             int tolerance = 3) {
     const QRgb actual = image.pixel(at);
-    const auto off = [&](int a, int b) { return std::abs(a - b) > tolerance; };
-    if (off(qRed(actual), qRed(expected)) || off(qGreen(actual), qGreen(expected)) ||
-        off(qBlue(actual), qBlue(expected)) || off(qAlpha(actual), qAlpha(expected))) {
-        return ::testing::AssertionFailure()
-               << "pixel (" << at.x() << ", " << at.y() << ") is " << std::hex << actual
-               << ", expected about " << expected;
+    for (int shift : {0, 8, 16, 24}) {  // blue, green, red, alpha
+        if (std::abs(int((actual >> shift) & 0xff) - int((expected >> shift) & 0xff)) > tolerance) {
+            return ::testing::AssertionFailure() << "pixel (" << at.x() << ", " << at.y() << ") is "
+                                                 << std::hex << actual << ", not " << expected;
+        }
     }
     return ::testing::AssertionSuccess();
 }
