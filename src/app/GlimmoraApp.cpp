@@ -11,16 +11,18 @@
 #include <algorithm>
 
 #include "app/AppDelegate.h"
-#include "app/OverlayWindowController.h"
+#include "app/CalibrationWindowController.h"
 #include "app/ControlService.h"
+#include "app/GazeStatusWindowController.h"
+#include "app/OverlayWindowController.h"
 #include "app/WindowManager.h"
 #include "capture/CaptureStream.h"
 #include "core/Log.h"
 #include "core/MonotonicClock.h"
 #include "core/QtRepeatingTimer.h"
 #include "core/QtScheduler.h"
-#include "platform/atspi/AtspiCaretSource.h"
 #include "menu/MenuBarManager.h"
+#include "platform/atspi/AtspiCaretSource.h"
 #include "platform/x11/capture/GlxSceneCompositor.h"
 #include "platform/x11/capture/X11CaptureService.h"
 #include "platform/x11/connection/X11Display.h"
@@ -56,15 +58,21 @@ xcb_connection_t* qtConnection() {
 
 // GAZE HOOK: the delegate gets its gaze hooks here.
 GlimmoraApp::GlimmoraApp()
-    : appDelegate_(
-          std::make_unique<AppDelegate>(AppState::shared(), GazeTrackingHooks{},
-                                        EscapeHatchHooks{.install = [this] { installQuitKeys(); },
-                                                         .remove = [this] { removeQuitKeys(); }})),
+    : appDelegate_(std::make_unique<AppDelegate>(
+          AppState::shared(),
+          GazeTrackingHooks{.startTracking = {},
+                            .stopTracking = {},
+                            .createGazeOverlayWindow = [this] { createGazeOverlayWindow(); }},
+          EscapeHatchHooks{.install = [this] { installQuitKeys(); },
+                           .remove = [this] { removeQuitKeys(); }})),
       appState_(AppState::shared()) {}
 
 GlimmoraApp::~GlimmoraApp() {
     // The delegate's hooks refer to the quit keys below: it goes first.
     appDelegate_.reset();
+    // The gaze windows' handles refer to the stacking keeper.
+    calibrationWindow_.reset();
+    gazeStatusWindow_.reset();
     // The capture delivers into the renderer's hand-over: it stops before the window goes.
     captureStream_.reset();
     // The registered handle refers to the stacking keeper, which goes with this object.
@@ -270,6 +278,28 @@ std::vector<quint32> GlimmoraApp::ownWindowIds() const {
         }
     }
     return ids;
+}
+
+void GlimmoraApp::createGazeOverlayWindow() {
+    if (!gazeTracker_ || !stackingKeeper_) {
+        return;
+    }
+    // The previous window goes first: its end takes it out of the WindowManager, which then
+    // holds the new one.
+    gazeStatusWindow_.reset();
+    gazeStatusWindow_ = std::make_unique<GazeStatusWindowController>(
+        *gazeTracker_, appState_, *stackingKeeper_, qtConnection());
+}
+
+void GlimmoraApp::openGazeCalibration() {
+    if (!gazeTracker_ || !stackingKeeper_) {
+        return;
+    }
+    if (!calibrationWindow_) {
+        calibrationWindow_ = std::make_unique<CalibrationWindowController>(
+            *gazeTracker_, *stackingKeeper_, qtConnection(), &MonotonicClock::now);
+    }
+    calibrationWindow_->open();
 }
 
 bool GlimmoraApp::eventFilter(QObject* watched, QEvent* event) {

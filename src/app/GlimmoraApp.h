@@ -14,6 +14,9 @@ namespace glimmora {
 class AppDelegate;
 class AppState;
 class AtspiCaretSource;
+class CalibrationWindowController;
+class GazeStatusWindowController;
+class GazeTracker;
 class CaptureStream;
 class ControlService;
 class QtScheduler;
@@ -52,6 +55,10 @@ public:
     /// (QCoreApplication::quit, by any path) reach the delegate's terminate handler once.
     void launch();
 
+    /// Opens the gaze calibration screen (the menu's "Calibrate Gaze…"); nothing without a gaze
+    /// tracker or while it is open.
+    void openGazeCalibration();
+
     /// Delay between the first showing of the content and the overlay configuration.
     static constexpr int kConfigureDelayMilliseconds = 500;
 
@@ -77,8 +84,13 @@ private:
     bool hasKeyboard() const;
     /// Reads the primary monitor's rectangle again, after the screens changed.
     void refreshPrimaryMonitor();
-    /// Glimmora's own windows, which no desktop picture may contain.
+    /// Glimmora's own windows, which no desktop picture may contain: every Qt window with a
+    /// native one, the gaze status window and the calibration screen included, so that the
+    /// overlay never draws them again through its effects.
     std::vector<quint32> ownWindowIds() const;
+    /// A new gaze status window in place of the previous one (which closes); on each switch-on of
+    /// gaze tracking.
+    void createGazeOverlayWindow();
 
     std::unique_ptr<AppDelegate> appDelegate_;
     AppState& appState_;
@@ -111,6 +123,10 @@ private:
     std::unique_ptr<QtScheduler> scheduler_;
     std::unique_ptr<X11CaptureService> captureService_;
     std::unique_ptr<CaptureStream> captureStream_;
+    /// The gaze tracker the gaze windows show; none until the program makes one.
+    GazeTracker* gazeTracker_ = nullptr;
+    std::unique_ptr<GazeStatusWindowController> gazeStatusWindow_;
+    std::unique_ptr<CalibrationWindowController> calibrationWindow_;
     bool hasRunSetup_ = false;
 };
 

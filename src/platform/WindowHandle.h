@@ -11,6 +11,8 @@ inline constexpr int normal = 0;
 inline constexpr int overlay = 1000;
 /// The gaze status window: one above the shader overlay.
 inline constexpr int aboveOverlay = overlay + 1;
+/// The gaze calibration screen: above the gaze status window, which would otherwise cover it.
+inline constexpr int calibration = overlay + 2;
 }  // namespace WindowLevel
 
 /// Whether other programs' screen sharing and recording may show a window.

@@ -1,5 +1,7 @@
 #include "gaze/vision/GazeTrackerLines.h"
 
+#include "gaze/GazeCameraService.h"
+
 namespace glimmora {
 
 std::optional<std::string> cameraOpeningLine(const CameraOpening& opening) {
@@ -9,9 +11,7 @@ std::optional<std::string> cameraOpeningLine(const CameraOpening& opening) {
         case CameraOpening::Error::Missing:
             return "GazeTracker: No front camera available";
         case CameraOpening::Error::Denied:
-            // Access to a webcam on Linux is membership of the group owning its device node.
-            return "GazeTracker: Camera access denied/restricted. Please add your user to the "
-                   "video group (sudo usermod -aG video $USER) and log in again";
+            return std::string(kCameraDeniedLine);
         case CameraOpening::Error::Failed:
             break;
     }

@@ -132,4 +132,33 @@ void X11OverlayWindow::clearInputRegion(xcb_connection_t* connection, std::uint3
                          XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
 }
 
+bool X11OverlayWindow::isCompositing(xcb_connection_t* connection) {
+    const std::uint32_t selection = internAtom(connection, "_NET_WM_CM_S0");
+    if (selection == XCB_ATOM_NONE) {
+        return false;
+    }
+    const auto owner = own(xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr));
+    return owner && owner->owner != XCB_NONE;
+}
+
+void X11OverlayWindow::setVisibleRectangles(xcb_connection_t* connection, std::uint32_t window,
+                                            const std::vector<QRect>& rectangles) {
+    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection, &xcb_shape_id);
+    if (!shape || !shape->present) {
+        return;
+    }
+    std::vector<xcb_rectangle_t> shaped;
+    shaped.reserve(rectangles.size());
+    for (const QRect& r : rectangles) {
+        shaped.push_back({static_cast<std::int16_t>(r.x()), static_cast<std::int16_t>(r.y()),
+                          static_cast<std::uint16_t>(r.width()),
+                          static_cast<std::uint16_t>(r.height())});
+    }
+    xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                         XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+                         static_cast<std::uint32_t>(shaped.size()), shaped.data());
+    xcb_flush(connection);
+}
+
 }  // namespace glimmora

@@ -4,6 +4,7 @@
 #include <QWindow>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 struct xcb_connection_t;
 
@@ -42,6 +43,14 @@ public:
     /// Gives `window` an empty input region, so every click goes to the window below, whatever
     /// Qt's transparent-for-input flag did (it does not on every path).
     static void clearInputRegion(xcb_connection_t* connection, std::uint32_t window);
+    /// Limits what of `window` is shown to `rectangles` (device pixels; none: nothing). Without
+    /// a compositing manager the transparent pixels of a window are black, so a window that draws
+    /// a little over the desktop shows only where it draws.
+    /// Whether a compositing manager runs on the connection's first screen (it owns the
+    /// _NET_WM_CM_S0 selection), that is whether translucent pixels are blended at all.
+    static bool isCompositing(xcb_connection_t* connection);
+    static void setVisibleRectangles(xcb_connection_t* connection, std::uint32_t window,
+                                     const std::vector<QRect>& rectangles);
 
     static constexpr int kWithdrawTimeoutMilliseconds = 1000;
     static constexpr int kWithdrawPollMilliseconds = 10;

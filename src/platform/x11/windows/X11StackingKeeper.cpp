@@ -69,9 +69,10 @@ std::vector<std::uint32_t> X11StackingKeeper::raiseOrder() const {
     std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(kept), [](const Entry& e) {
         return stackingClassForLevel(e.level) != StackingClass::normal;
     });
-    std::stable_sort(kept.begin(), kept.end(), [](const Entry& a, const Entry& b) {
-        return stackingClassForLevel(a.level) < stackingClassForLevel(b.level);
-    });
+    // By level, which orders the classes and, within the class above the overlay, the windows
+    // stacked on each other (the calibration screen over the gaze status window).
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const Entry& a, const Entry& b) { return a.level < b.level; });
     std::vector<std::uint32_t> order;
     order.reserve(kept.size());
     for (const Entry& e : kept) {

@@ -23,7 +23,7 @@ StackingClass stackingClassForLevel(int level);
 
 /// Keeps our override-redirect windows above every other top-level window, in the order of
 /// their levels: whenever another top-level window maps or moves in the stack, the kept
-/// windows are raised again (ConfigureWindow, stack mode Above), lowest class first, so the
+/// windows are raised again (ConfigureWindow, stack mode Above), lowest level first, so the
 /// highest ends on top. A window manager does not stack override-redirect windows, and a newly
 /// mapped tooltip or full-screen window would otherwise cover the overlay.
 ///
@@ -47,7 +47,7 @@ public:
     /// Feed for X11DesktopEvents::onTopLevelChanged.
     void topLevelChanged(const TopLevelChange& change);
 
-    /// Raises every kept window now, lowest class first, and flushes.
+    /// Raises every kept window now, lowest level first, and flushes.
     void raiseNow();
     /// The windows raiseNow() raises, in that order.
     std::vector<std::uint32_t> raiseOrder() const;
