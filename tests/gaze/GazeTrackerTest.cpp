@@ -64,7 +64,6 @@ protected:
                                  return DisplaySize{1000, 800};
                              },
                          .postToMainThread = [this](auto task) { posted.push_back(task); },
-                         .savedCalibration = std::nullopt,
                          .calibrationChanged = [this](auto c) { kept.push_back(c); }}};
 };
 
@@ -203,6 +202,17 @@ TEST_F(GazeTrackerTest, CalibrationRecordsNineTargetsAndKeepsOnlyATrustworthyFit
     EXPECT_FALSE(tracker.isCalibrated());
     EXPECT_EQ(tracker.calibration(), GazeCalibration{});
     EXPECT_EQ(kept.back(), std::nullopt);
+}
+
+TEST_F(GazeTrackerTest, ASavedCalibrationIsUsedOnlyWhenAFitCouldHaveGivenIt) {
+    for (const GazeCalibration saved : {GazeCalibration{-3, 2, -2.5, 1.8}, GazeCalibration{}}) {
+        const GazeTracker other(camera, {.savedCalibration = saved});
+        EXPECT_EQ(other.isCalibrated(), saved.slopeX < 0);
+        EXPECT_EQ(other.calibration(), other.isCalibrated() ? saved : GazeCalibration{});
+    }
+    EXPECT_EQ(log.count("GazeTracker: Ignoring the saved calibration - it does not map gaze onto "
+                        "the screen; calibrate again"),
+              1);
 }
 
 }  // namespace

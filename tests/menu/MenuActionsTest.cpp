@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/WindowManager.h"
+#include "menu/MenuModel.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 #include "settings/ProfileScheduler.h"
@@ -90,6 +91,23 @@ TEST_F(MenuActionsTest, HooksRunWithTheStateTheyNeed) {
     actions.perform(chosen(MenuCommand::toggleStartAtLogin));
     EXPECT_TRUE(startsAtLogin);
     EXPECT_EQ(refreshes, 1) << "the tick shows the old state";
+
+    bool calibrated = false;
+    const auto resetEnabled = [&] {
+        const std::vector<MenuItem> menu =
+            buildMenu(settings, MenuContext{.gazeCalibrated = actions.isGazeCalibrated()});
+        const auto gaze =
+            std::ranges::find(menu, QStringLiteral("👀 Gaze Tracking"), &MenuItem::title);
+        return gaze->children.back().enabled;
+    };
+    EXPECT_FALSE(resetEnabled());
+    actions.setGazeHooks({.calibrate = [&] { calibrated = true; },
+                          .resetCalibration = [&] { calibrated = false; },
+                          .isCalibrated = [&] { return calibrated; }});
+    actions.perform(chosen(MenuCommand::calibrateGaze));
+    EXPECT_TRUE(resetEnabled());
+    actions.perform(chosen(MenuCommand::resetGazeCalibration));
+    EXPECT_FALSE(calibrated);
 
     ASSERT_FALSE(defaults.contains("isOverlayEnabled"));  // nothing was changed, or saved
     actions.perform(chosen(MenuCommand::quitApp));
