@@ -10,8 +10,8 @@ namespace glimmora {
 class AppState;
 
 /// What the gaze observer drives: starting and stopping the gaze tracker and opening its status
-/// window. GAZE HOOK: the gaze tracker and its status window are not part of the program yet;
-/// until they are, these stay empty and the observer only prints its lines.
+/// window. A hook left empty is skipped. GAZE HOOK: the status window is not part of the
+/// program yet; until it is, createGazeOverlayWindow stays empty.
 struct GazeTrackingHooks {
     std::function<void()> startTracking;
     std::function<void()> stopTracking;

@@ -51,6 +51,14 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         if (option == QLatin1String("--version")) {
             return only(CommandLine::Mode::version);
         }
+        if (option == QLatin1String("--camera")) {
+            const std::optional<QString> path = takesValue("a device or video file");
+            if (!path) {
+                return result;
+            }
+            result.cameraPath = *path;
+            continue;
+        }
         ControlRequest request;
         if (option == QLatin1String("--menu") || option == QLatin1String("--quit")) {
             if (!takesNoValue()) {
@@ -85,6 +93,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         result.mode = CommandLine::Mode::control;
         result.requests.push_back(request);
     }
+    if (result.mode == CommandLine::Mode::control && !result.cameraPath.isEmpty()) {
+        return usageError(QStringLiteral("--camera only goes with starting Glimmora"));
+    }
     return result;
 }
 
@@ -100,6 +111,9 @@ QString helpText() {
         "  --get NAME          print a setting's value\n"
         "  --profile NAME      apply a focus profile by its name\n"
         "  --quit              save the settings and quit\n"
+        "  --camera PATH       start Glimmora with gaze tracking reading this camera: a video\n"
+        "                      device such as /dev/video2 or a video file (default: the first\n"
+        "                      video capture device)\n"
         "  --help              show this help\n"
         "  --version           show the version\n"
         "\n"

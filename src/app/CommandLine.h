@@ -28,11 +28,15 @@ struct CommandLine {
     Mode mode = Mode::launch;
     std::vector<ControlRequest> requests;
     QString error;
+    /// launch only: the camera gaze tracking reads (a V4L2 device node or a video file);
+    /// empty = the first video capture device.
+    QString cameraPath;
 };
 
 /// Reads the arguments after the program name: --menu, --set NAME=VALUE, --get NAME,
-/// --profile NAME, --quit (any number, sent in order), --help, --version; an option's value
-/// may follow it or be joined with "=". Names and values are checked later, against the store.
+/// --profile NAME, --quit (any number, sent in order), --help, --version, and --camera PATH,
+/// which only goes with a launch; an option's value may follow it or be joined with "=". Names
+/// and values are checked later, against the store.
 CommandLine parseCommandLine(const QStringList& arguments);
 
 /// The text of --help.

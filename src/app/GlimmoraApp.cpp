@@ -21,6 +21,8 @@
 #include "core/MonotonicClock.h"
 #include "core/QtRepeatingTimer.h"
 #include "core/QtScheduler.h"
+#include "gaze/GazeTracker.h"
+#include "gaze/vision/GazeCameraWorker.h"
 #include "menu/MenuBarManager.h"
 #include "platform/atspi/AtspiCaretSource.h"
 #include "platform/x11/capture/GlxSceneCompositor.h"
@@ -56,16 +58,17 @@ xcb_connection_t* qtConnection() {
 
 }  // namespace
 
-// GAZE HOOK: the delegate gets its gaze hooks here.
-GlimmoraApp::GlimmoraApp()
+GlimmoraApp::GlimmoraApp(const QString& cameraPath)
     : appDelegate_(std::make_unique<AppDelegate>(
           AppState::shared(),
-          GazeTrackingHooks{.startTracking = {},
-                            .stopTracking = {},
+          GazeTrackingHooks{.startTracking = [this] { gazeTracker_->startTracking(); },
+                            .stopTracking = [this] { gazeTracker_->stopTracking(); },
                             .createGazeOverlayWindow = [this] { createGazeOverlayWindow(); }},
           EscapeHatchHooks{.install = [this] { installQuitKeys(); },
                            .remove = [this] { removeQuitKeys(); }})),
-      appState_(AppState::shared()) {}
+      appState_(AppState::shared()) {
+    createGazeTracker(cameraPath);
+}
 
 GlimmoraApp::~GlimmoraApp() {
     // The delegate's hooks refer to the quit keys below: it goes first.
@@ -89,6 +92,7 @@ void GlimmoraApp::launch() {
     contentWindow_ = std::make_unique<ScreenShaderView>(appState_, &MonotonicClock::now);
     contentWindow_->renderer().startTrackers(mouseTracker_.get(), windowFocusTracker_.get(),
                                              textCursorTracker_.get());
+    contentWindow_->renderer().setGazeTracker(gazeTracker_.get());
     // The zero-copy capture: the renderer composes the windows' pixmaps itself, in its GLX
     // context on Qt's connection. It is initialised with the window's context.
     if (std::unique_ptr<GlxSceneCompositor> compositor = GlxSceneCompositor::forApplication()) {
@@ -169,6 +173,60 @@ void GlimmoraApp::createTrackers() {
         }});
     textCursorTracker_ = std::make_unique<TextCursorTracker>(
         appState_, *caretSource_, monitor, std::make_unique<QtRepeatingTimer>(Qt::PreciseTimer));
+}
+
+void GlimmoraApp::createGazeTracker(const QString& cameraPath) {
+    gazeCamera_ = std::make_unique<GazeCameraWorker>(
+        GazeCameraWorker::Options{.cameraPath = cameraPath.toStdString()});
+    std::optional<GazeCalibration> saved;
+    if (appState_.isGazeCalibrated()) {
+        saved = GazeCalibration{
+            appState_.gazeCalibrationSlopeX(), appState_.gazeCalibrationInterceptX(),
+            appState_.gazeCalibrationSlopeY(), appState_.gazeCalibrationInterceptY()};
+    }
+    gazeTracker_ = std::make_unique<GazeTracker>(
+        *gazeCamera_,
+        GazeTracker::Environment{
+            .clock = &MonotonicClock::now,
+            // The gaze point is in pixels of the primary monitor, the screen the band covers.
+            .display = [this]() -> std::optional<DisplaySize> {
+                if (primaryMonitor_.isEmpty()) {
+                    return std::nullopt;
+                }
+                return DisplaySize{static_cast<double>(primaryMonitor_.width()),
+                                   static_cast<double>(primaryMonitor_.height())};
+            },
+            .postToMainThread =
+                [this](std::function<void()> task) {
+                    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+                },
+            .savedCalibration = saved,
+            // Written to the store, which the menu's refresh saves with the other settings.
+            .calibrationChanged =
+                [this](const std::optional<GazeCalibration>& calibration) {
+                    const GazeCalibration c = calibration.value_or(GazeCalibration{});
+                    appState_.gazeCalibrationSlopeX = static_cast<float>(c.slopeX);
+                    appState_.gazeCalibrationInterceptX = static_cast<float>(c.interceptX);
+                    appState_.gazeCalibrationSlopeY = static_cast<float>(c.slopeY);
+                    appState_.gazeCalibrationInterceptY = static_cast<float>(c.interceptY);
+                    appState_.isGazeCalibrated = calibration.has_value();
+                }});
+}
+
+void GlimmoraApp::connectGazeMenu() {
+    // Calibrating needs the camera: "Calibrate Gaze…" switches gaze tracking on first.
+    menuBarManager_->actions().setGazeHooks(
+        {.calibrate =
+             [this] {
+                 appState_.isGazeTrackingEnabled = true;
+                 openGazeCalibration();
+             },
+         .resetCalibration = [this] { gazeTracker_->resetCalibration(); },
+         .isCalibrated = [this] { return gazeTracker_->isCalibrated(); }});
+    // Only what the menu shows: every frame's point would keep the debounced rebuild (and the
+    // settings' save, which shares it) from ever coming while a face is tracked.
+    gazeMenuRefresh_ = gazeTracker_->isCalibrated.sinkChanges(
+        [this](const bool&) { menuBarManager_->gazeTrackerWillChange(); });
 }
 
 void GlimmoraApp::refreshPrimaryMonitor() {
@@ -317,6 +375,7 @@ void GlimmoraApp::setupApp() {
     controlService_ = std::make_unique<ControlService>(
         appState_, menuBarManager_->actions(), [this] { menuBarManager_->popUpAtPointer(); });
     controlService_->publish();
+    connectGazeMenu();
     // The menu's windows stand above the overlay while they are open.
     connect(menuBarManager_.get(), &MenuBarManager::menuWindowShown, this, [this](quint32 window) {
         stackingKeeper_->setLevel(window, WindowLevel::aboveOverlay);

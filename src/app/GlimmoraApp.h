@@ -15,10 +15,11 @@ class AppDelegate;
 class AppState;
 class AtspiCaretSource;
 class CalibrationWindowController;
-class GazeStatusWindowController;
-class GazeTracker;
 class CaptureStream;
 class ControlService;
+class GazeCameraWorker;
+class GazeStatusWindowController;
+class GazeTracker;
 class QtScheduler;
 class X11CaptureService;
 class MenuBarManager;
@@ -48,7 +49,9 @@ class GlimmoraApp : public QObject {
     Q_OBJECT
 
 public:
-    GlimmoraApp();
+    /// `cameraPath` is the camera gaze tracking reads (a V4L2 device node or a video file);
+    /// empty = the first video capture device.
+    explicit GlimmoraApp(const QString& cameraPath = QString());
     ~GlimmoraApp() override;
 
     /// Opens the content window and starts the launch sequence. Termination requests
@@ -84,6 +87,10 @@ private:
     bool hasKeyboard() const;
     /// Reads the primary monitor's rectangle again, after the screens changed.
     void refreshPrimaryMonitor();
+    /// The gaze tracker over the camera worker, with the calibration kept in the settings.
+    void createGazeTracker(const QString& cameraPath);
+    /// Hands the menu the gaze items' actions and rebuilds it when they change.
+    void connectGazeMenu();
     /// Glimmora's own windows, which no desktop picture may contain: every Qt window with a
     /// native one, the gaze status window and the calibration screen included, so that the
     /// overlay never draws them again through its effects.
@@ -94,6 +101,10 @@ private:
 
     std::unique_ptr<AppDelegate> appDelegate_;
     AppState& appState_;
+    // The gaze tracker outlives the renderer and the menu, which read it; its camera outlives
+    // the tracker, which stops it.
+    std::unique_ptr<GazeCameraWorker> gazeCamera_;
+    std::unique_ptr<GazeTracker> gazeTracker_;
     /// The status-bar menu: empty until setupApp() creates it.
     std::shared_ptr<MenuBarManager> menuBarManager_;
     /// The control interface on the session bus, published with the menu it drives.
@@ -123,10 +134,10 @@ private:
     std::unique_ptr<QtScheduler> scheduler_;
     std::unique_ptr<X11CaptureService> captureService_;
     std::unique_ptr<CaptureStream> captureStream_;
-    /// The gaze tracker the gaze windows show; none until the program makes one.
-    GazeTracker* gazeTracker_ = nullptr;
     std::unique_ptr<GazeStatusWindowController> gazeStatusWindow_;
     std::unique_ptr<CalibrationWindowController> calibrationWindow_;
+    /// Rebuilds the menu when the tracker's calibration changes.
+    Subscription gazeMenuRefresh_;
     bool hasRunSetup_ = false;
 };
 

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     }
     instanceGuard.onDisplayTaken = [] { QCoreApplication::quit(); };
 
-    glimmora::GlimmoraApp app;
+    glimmora::GlimmoraApp app(commandLine.cameraPath);
     // A kill or a Ctrl+C takes the normal terminate path, so the quit keys are released.
     glimmora::TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
     app.launch();

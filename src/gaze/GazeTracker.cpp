@@ -1,18 +1,33 @@
 #include "gaze/GazeTracker.h"
 
+#include <cmath>
 #include <string>
 #include <utility>
 
 #include "core/Log.h"
 
 namespace glimmora {
+namespace {
+
+// What a fit would never have produced: a non-finite number or a slope that does not turn the
+// eyes' directions into the screen's (see fitGazeCalibration).
+bool isUsable(const GazeCalibration& c) {
+    return std::isfinite(c.interceptX) && std::isfinite(c.interceptY) && c.slopeX < 0 &&
+           c.slopeY < 0 && std::isfinite(c.slopeX) && std::isfinite(c.slopeY);
+}
+
+}  // namespace
 
 GazeTracker::GazeTracker(GazeCameraService& camera, Environment environment)
     : camera_(camera),
       environment_(std::move(environment)),
       self_(std::make_shared<GazeTracker*>(this)),
       calibrationPoints_(calibrationTargets()) {
-    if (environment_.savedCalibration) {
+    if (environment_.savedCalibration && !isUsable(*environment_.savedCalibration)) {
+        logLine(
+            "GazeTracker: Ignoring the saved calibration - it does not map gaze onto the screen; "
+            "calibrate again");
+    } else if (environment_.savedCalibration) {
         calibration_ = *environment_.savedCalibration;
         isCalibrated.set(true);
         estimator_.setCalibration(calibration_);

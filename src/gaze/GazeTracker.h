@@ -44,12 +44,13 @@ public:
     using CalibrationChanged = std::function<void(const std::optional<GazeCalibration>&)>;
 
     struct Environment {
-        Clock clock;
-        DisplaySource display;
-        PostToMainThread postToMainThread;
-        /// The calibration kept from an earlier session, if any.
-        std::optional<GazeCalibration> savedCalibration;
-        CalibrationChanged calibrationChanged;
+        Clock clock{};
+        DisplaySource display{};
+        PostToMainThread postToMainThread{};
+        /// The calibration kept from an earlier session, if any. One no fit could have given
+        /// (a slope of the wrong sign, say) is ignored with a line.
+        std::optional<GazeCalibration> savedCalibration{};
+        CalibrationChanged calibrationChanged{};
     };
 
     /// `camera` must outlive the tracker.

@@ -46,6 +46,16 @@ void MenuActions::perform(const MenuItem& chosen) {
         case MenuCommand::showAbout:
             showAbout();
             return;
+        case MenuCommand::calibrateGaze:
+            if (gaze_.calibrate) {
+                gaze_.calibrate();
+            }
+            return;
+        case MenuCommand::resetGazeCalibration:
+            if (gaze_.resetCalibration) {
+                gaze_.resetCalibration();
+            }
+            return;
         case MenuCommand::quitApp:
             quitApp();
             return;

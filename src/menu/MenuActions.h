@@ -24,6 +24,17 @@ struct MenuActionHooks {
     std::function<void()> refreshMenu;
 };
 
+/// What the gaze items reach: the calibration and the tracker's state. Set once the gaze tracker
+/// exists; until then the items do nothing.
+struct GazeMenuHooks {
+    /// Starts a calibration ("Calibrate Gaze…").
+    std::function<void()> calibrate;
+    /// Back to the uncalibrated mapping ("Reset Calibration").
+    std::function<void()> resetCalibration;
+    /// Whether a calibrated mapping is in force.
+    std::function<bool()> isCalibrated;
+};
+
 /// The menu's actions: what choosing an item does. Every action writes the settings store; the
 /// overlay and screen-sharing switches also tell the windows, the scheduled-profiles switch
 /// starts or stops the profile scheduler, About lowers the overlay around its modal box, and Quit
@@ -49,6 +60,9 @@ public:
     /// Saves the settings, even with no save pending, then terminates.
     void quitApp();
 
+    void setGazeHooks(GazeMenuHooks hooks) { gaze_ = std::move(hooks); }
+    bool isGazeCalibrated() const { return gaze_.isCalibrated && gaze_.isCalibrated(); }
+
 private:
     void toggle(MenuCommand command);
     void applyProfile(const QString& profileId);
@@ -60,6 +74,7 @@ private:
     WindowManager& windows_;
     ProfileScheduler& scheduler_;
     MenuActionHooks hooks_;
+    GazeMenuHooks gaze_;
 };
 
 }  // namespace glimmora

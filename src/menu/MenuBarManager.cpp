@@ -136,7 +136,8 @@ void MenuBarManager::rebuildMenu() {
 }
 
 std::vector<MenuItem> MenuBarManager::currentMenu() const {
-    return buildMenu(settings_, MenuContext{.startsAtLogin = autostart_.isEnabled()});
+    return buildMenu(settings_, MenuContext{.startsAtLogin = autostart_.isEnabled(),
+                                            .gazeCalibrated = actions_.isGazeCalibrated()});
 }
 
 void MenuBarManager::fill(QMenu& menu, const std::vector<MenuItem>& items) {

@@ -14,7 +14,7 @@ struct SwitchBinding {
     const char* setting;
 };
 
-constexpr std::array<SwitchBinding, 19> kSwitches{{
+constexpr std::array<SwitchBinding, 20> kSwitches{{
     {MenuCommand::toggleOverlay, "isOverlayEnabled"},
     {MenuCommand::toggleHideFromScreenSharing, "isHiddenFromScreenSharing"},
     {MenuCommand::toggleScanLines, "isScanLinesEnabled"},
@@ -34,6 +34,7 @@ constexpr std::array<SwitchBinding, 19> kSwitches{{
     {MenuCommand::toggleScheduledProfiles, "isScheduledProfilesEnabled"},
     {MenuCommand::toggleBreathPacer, "isBreathPacerEnabled"},
     {MenuCommand::toggleExplosions, "isExplosionEnabled"},
+    {MenuCommand::toggleGazeTracking, "isGazeTrackingEnabled"},
 }};
 
 const std::array<OptionBinding, 25> kOptions{{

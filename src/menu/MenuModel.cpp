@@ -102,6 +102,7 @@ public:
                         {{"Visual Style", MenuCommand::setBreathPacerStyle},
                          {"Intensity", MenuCommand::setBreathPacerIntensity},
                          {"Breaths Per Minute", MenuCommand::setBreathsPerMinute}})),
+            submenu("👀 Gaze Tracking", gazeTracking()),
             // Not saved, like the setting: off again at every launch.
             switchItem("Click Explosions", MenuCommand::toggleExplosions),
             separator(),
@@ -175,6 +176,14 @@ private:
         appendSection(items, "Noise Amount", MenuCommand::setNoiseAmount);
         appendSection(items, "Flicker Strength", MenuCommand::setFlickerIntensity);
         return items;
+    }
+
+    /// The camera switch (not saved: off again at every launch) and the calibration.
+    Items gazeTracking() const {
+        MenuItem reset = command("Reset Calibration", MenuCommand::resetGazeCalibration);
+        reset.enabled = context_.gazeCalibrated;
+        return {switchItem("Gaze Tracking", MenuCommand::toggleGazeTracking), separator(),
+                command("Calibrate Gaze…", MenuCommand::calibrateGaze), std::move(reset)};
     }
 
     Items focusProfiles() const {

@@ -12,6 +12,9 @@ class AppState;
 struct MenuContext {
     /// Whether the login session starts Glimmora (the "Start at Login" tick).
     bool startsAtLogin = false;
+    /// Whether the gaze tracker's calibrated mapping is in force (what "Reset Calibration"
+    /// would undo).
+    bool gazeCalibrated = false;
 };
 
 /// The whole menu, top to bottom, built from the settings' current values: every switch, every

@@ -4,6 +4,7 @@
 
 #include "capture/ScenePictureCompositor.h"
 #include "core/Log.h"
+#include "gaze/GazeTracker.h"
 #include "platform/gl/GlApi.h"
 #include "render/FrameParameterBuilder.h"
 #include "render/GlPipeline.h"
@@ -64,6 +65,13 @@ void OverlayRenderer::startTrackers(MouseTracker* mouse, WindowFocusTracker* win
     if (window != nullptr) {
         window->startTracking();
         subscriptions_.push_back(window->objectWillChange().connect([this] { wakeUp(); }));
+    }
+}
+
+void OverlayRenderer::setGazeTracker(GazeTracker* gaze) {
+    gazeTracker_ = gaze;
+    if (gaze != nullptr) {
+        subscriptions_.push_back(gaze->objectWillChange().connect([this] { wakeUp(); }));
     }
 }
 
@@ -161,6 +169,9 @@ void OverlayRenderer::readTrackers() {
     if (caretTracker_ != nullptr) {
         readings_.caret = {caretTracker_->normalizedX(), caretTracker_->normalizedY(),
                            caretTracker_->hasCursorPosition(), caretTracker_->normalizedHeight()};
+    }
+    if (gazeTracker_ != nullptr) {
+        readings_.gaze = {gazeTracker_->faceDetected(), gazeTracker_->normalizedGazeY()};
     }
     if (windowTracker_ != nullptr) {
         const Rect bounds = windowTracker_->activeWindowBounds();

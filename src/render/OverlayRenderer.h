@@ -16,6 +16,7 @@ namespace glimmora {
 
 class AppState;
 class GlPipeline;
+class GazeTracker;
 class MouseTracker;
 class TextCursorTracker;
 class WindowFocusTracker;
@@ -99,6 +100,11 @@ public:
     void startTrackers(MouseTracker* mouse, WindowFocusTracker* window,
                        TextCursorTracker* caret = nullptr);
 
+    /// The gaze tracker whose estimate the focus band follows while gaze tracking is on; every
+    /// change it publishes wakes the draw. Started and stopped elsewhere (the delegate's gaze
+    /// observer); it must outlive the renderer. Call once.
+    void setGazeTracker(GazeTracker* gaze);
+
     /// The GPU pictures, for tests and diagnostics.
     const PictureTextures* textures() const { return textures_.get(); }
     /// New desktop pictures taken for display so far (a benchmark's count of captured frames).
@@ -123,6 +129,7 @@ private:
     MouseTracker* mouseTracker_ = nullptr;
     WindowFocusTracker* windowTracker_ = nullptr;
     TextCursorTracker* caretTracker_ = nullptr;
+    GazeTracker* gazeTracker_ = nullptr;
     RendererState state_;
     std::unique_ptr<GlPipeline> pipeline_;
     std::unique_ptr<PictureTextures> textures_;

@@ -62,6 +62,10 @@ inline constexpr std::optional<NumberRange> kAnyValue = std::nullopt;
 // screen would stop being usable or safe: a brightness of -1 is black and +1 white, a strong
 // tint swamps the page it is meant to help read, a fast breathing pulse or a strong flicker
 // flashes. Values outside are brought to the nearest end (withinRange()).
+//
+// The gaze calibration (the mapping the gaze tracker fitted, and whether one is in force) is kept
+// here so it outlives the session. Fitted slopes lie near -3 and intercepts near 2; the wide
+// range only keeps a hand-edited file finite, and the tracker refuses a set it cannot use.
 #define GLIMMORA_SETTINGS(X)                                                                      \
     X(isOverlayEnabled, bool, true, Always, 1, kAnyValue)                                         \
     X(isRetroEffectEnabled, bool, false, Always, 2, kAnyValue)                                    \
@@ -115,7 +119,12 @@ inline constexpr std::optional<NumberRange> kAnyValue = std::nullopt;
     X(noiseAmount, float, 0.05f, NotStored, 0, between(0, 0.25))                                  \
     X(flickerIntensity, float, 0.02f, NotStored, 0, between(0, 0.04))                             \
     X(overlayOpacity, float, 1.0f, ZeroMeansOne, 7,                                               \
-      between(0.5, 1)) /* an invisible overlay is a mistake */
+      between(0.5, 1)) /* an invisible overlay is a mistake */                                    \
+    X(isGazeCalibrated, bool, false, IfPresent, 47, kAnyValue)                                    \
+    X(gazeCalibrationSlopeX, float, 1.0f, IfPresent, 43, between(-100, 100))                      \
+    X(gazeCalibrationInterceptX, float, 0.0f, IfPresent, 44, between(-100, 100))                  \
+    X(gazeCalibrationSlopeY, float, 1.0f, IfPresent, 45, between(-100, 100))                      \
+    X(gazeCalibrationInterceptY, float, 0.0f, IfPresent, 46, between(-100, 100))
 
 template <typename T>
 using SettingMember = Published<T> AppState::*;

@@ -47,6 +47,8 @@ TEST(CommandLineTest, ReadsRequestsInOrderOrRejectsWhatItCannotRead) {
         {{"--profile="}, Mode::usageError, {}},
         {{"--menu=now"}, Mode::usageError, {}},
         {{"--brightness"}, Mode::usageError, {}},
+        {{"--camera"}, Mode::usageError, {}},
+        {{"--camera", "/dev/video2", "--quit"}, Mode::usageError, {}},
     };
     for (const ParseCase& c : cases) {
         const CommandLine parsed = parseCommandLine(c.arguments);
@@ -55,6 +57,7 @@ TEST(CommandLineTest, ReadsRequestsInOrderOrRejectsWhatItCannotRead) {
         EXPECT_EQ(parsed.error.startsWith("glimmora: "), c.mode == Mode::usageError)
             << parsed.error.toStdString();
     }
+    EXPECT_EQ(parseCommandLine({"--camera=clip.mp4"}).cameraPath, "clip.mp4");
 }
 
 TEST(CommandLineTest, ServiceNameNamesTheDisplayNotTheScreen) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/WindowManager.h"
+#include "menu/MenuModel.h"
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 #include "settings/ProfileScheduler.h"
@@ -90,6 +91,19 @@ TEST_F(MenuActionsTest, HooksRunWithTheStateTheyNeed) {
     actions.perform(chosen(MenuCommand::toggleStartAtLogin));
     EXPECT_TRUE(startsAtLogin);
     EXPECT_EQ(refreshes, 1) << "the tick shows the old state";
+
+    bool calibrated = false;
+    actions.setGazeHooks({.calibrate = [&] { calibrated = true; },
+                          .resetCalibration = [&] { calibrated = false; },
+                          .isCalibrated = [&] { return calibrated; }});
+    for (const MenuCommand command :
+         {MenuCommand::calibrateGaze, MenuCommand::resetGazeCalibration}) {
+        actions.perform(chosen(command));
+        const auto menu = buildMenu(settings, {.gazeCalibrated = actions.isGazeCalibrated()});
+        const auto gaze =
+            std::ranges::find(menu, QStringLiteral("👀 Gaze Tracking"), &MenuItem::title);
+        EXPECT_EQ(gaze->children.back().enabled, command == MenuCommand::calibrateGaze);
+    }
 
     ASSERT_FALSE(defaults.contains("isOverlayEnabled"));  // nothing was changed, or saved
     actions.perform(chosen(MenuCommand::quitApp));

@@ -96,6 +96,8 @@ TEST_F(MenuModelTest, ChoicesStoreExactValuesAndTickByTheirRules) {
          "👁 Color Blindness Filter/Filter Type", ""},
         {"activeProfileName=Night Mode", "", "", "⏰ Focus Profiles/Apply Profile Now",
          "Night Mode"},
+        {"", "👀 Gaze Tracking//Gaze Tracking", "isGazeTrackingEnabled=true", "👀 Gaze Tracking/",
+         "Gaze Tracking"},
         {"", "⏰ Focus Profiles/Apply Profile Now/Presentation",
          "activeProfileName=Presentation;isCursorSpotlightEnabled=true",
          "⏰ Focus Profiles/Apply Profile Now", "Presentation"},
