@@ -17,6 +17,8 @@
 #include <map>
 #include <memory>
 #include <numeric>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 #include <optional>
 #include <thread>
 
@@ -120,6 +122,7 @@ protected:
         return std::make_unique<test::GlimmoraProcess>(
             desktop->desktop(),
             test::GlimmoraProcess::Options{.executable = GLIMMORA_PATH,
+                                           .arguments = arguments,
                                            .settings = settings,
                                            .leakSuppressions = GLIMMORA_LSAN_SUPPRESSIONS,
                                            .environment = environment,
@@ -257,6 +260,7 @@ protected:
     std::unique_ptr<test::ChildProcess> trayHost;
     std::unique_ptr<test::GlimmoraProcess> glimmora;
     test::ChildProcess::Environment environment;
+    std::vector<std::string> arguments;  // the program's command line
     xcb_window_t overlay = XCB_NONE;
     std::pair<QString, QString> menu;  // the exported menu's service and path
     Rgb seen;                          // what the probe showed last
@@ -319,6 +323,131 @@ TEST_F(MenuEndToEndTest, XEmbedTrayIconOpensTheMenuForTheKeyboardAndTheDisplayHo
         std::this_thread::sleep_for(300ms);
         EXPECT_NEAR(meanGrey(), one, 0.01);
     }
+}
+
+/// Debian's recorded webcam inset, cut out and scaled as a webcam frames a face, `passes` times
+/// over: the camera the gaze tests look through.
+bool writeWebcamClip(const std::string& path, int passes) {
+    cv::VideoWriter writer(path, cv::CAP_OPENCV_MJPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
+                           30, cv::Size(640, 480));
+    for (int pass = 0; pass < passes && writer.isOpened(); ++pass) {
+        cv::VideoCapture recording(GLIMMORA_WEBCAM_CLIP);
+        for (cv::Mat frame, webcam; recording.read(frame);) {
+            cv::resize(frame(cv::Rect(90, 60, 300, 225)), webcam, cv::Size(640, 480));
+            writer.write(webcam);
+        }
+    }
+    return writer.isOpened();
+}
+
+/// How many pixels within `radius` of (cx, cy) are within `tolerance` of `colour`, and where
+/// their centre lies.
+struct Blob {
+    int count = 0;
+    double x = 0, y = 0;
+};
+Blob blob(const test::ScreenShot& shot, Rgb colour, int tolerance, double cx, double cy,
+          int radius) {
+    Blob found;
+    for (int y = std::max(0, int(cy) - radius); y <= std::min(shot.height - 1, int(cy) + radius);
+         ++y) {
+        for (int x = std::max(0, int(cx) - radius); x <= std::min(shot.width - 1, int(cx) + radius);
+             ++x) {
+            if (test::isNear(shot.at(x, y), colour, tolerance)) {
+                found.x += x, found.y += y, ++found.count;
+            }
+        }
+    }
+    if (found.count > 0) {
+        found.x /= found.count, found.y /= found.count;
+    }
+    return found;
+}
+
+TEST_F(MenuEndToEndTest, GazeFromTheMenuMovesTheBandAndCalibratesOnARecordedFace) {
+    const std::string clip = testing::TempDir() + "glimmora-webcam.avi";
+    ASSERT_TRUE(writeWebcamClip(clip, 4));
+    arguments = {"--camera", clip};
+    ASSERT_NO_FATAL_FAILURE(start(Tray::statusNotifier));
+    // Colours no gaze drawing uses; the pointer where the band would otherwise sit.
+    constexpr Rgb kPaper{200, 60, 130}, kGreen{52, 199, 89}, kDoneGreen{26, 100, 45},
+        kCyan{50, 173, 230};
+    x->setWallpaper(kPaper);
+    desktop->run({"xdotool", "mousemove", "300", "120"});
+    ASSERT_TRUE(
+        test::waitUntil([&] { return click("/👀 Gaze Tracking/Gaze Tracking"); }, kStartTimeout));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return glimmora->count("GazeTracker: Capture session running: true") == 1; },
+        kStartTimeout))
+        << glimmora->output();
+    EXPECT_EQ(glimmora->count("Gaze tracking enabled - Focus mode auto-activated"), 1);
+    // The badge's dot, left of its centre (width - 120, 50), turns green with the face.
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return blob(x->screenShot(), kGreen, 20, kScreenWidth - 160, 50, 40).count > 20; },
+        kChangeTimeout));
+
+    // The band (the undimmed rows of a bare column) sits where the marker is, and moves with it.
+    // The two windows are drawn apart, so a screenshot may fall between them: most must agree.
+    std::vector<double> bands;
+    int agreeing = 0;
+    const bool follows = test::waitUntil(
+        [&] {
+            const test::ScreenShot shot = x->screenShot();
+            const Blob marker = blob(shot, kCyan, 25, kScreenWidth / 2, kScreenHeight / 2, 400);
+            const Blob band = blob(shot, kPaper, 12, kProbeX, kScreenHeight / 2, 200);
+            if (marker.count > 10 && band.count > 10 && band.y > 60 && band.y < 420) {
+                bands.push_back(band.y);
+                agreeing += std::abs(band.y - marker.y) <= 30;
+            }
+            const auto [low, high] = std::ranges::minmax(bands.empty() ? std::vector{0.0} : bands);
+            return high - low > 20 && agreeing >= 3 && 2 * agreeing > int(bands.size());
+        },
+        kChangeTimeout, {}, 250ms);
+    EXPECT_TRUE(follows) << agreeing << " of " << bands.size() << " band positions by the marker";
+
+    // Calibration: Space leaves the title page, then records each target; the current target
+    // and the done marks stand where the targets are drawn (y counted from the bottom).
+    const auto target = [](int i) {
+        return std::pair((0.15 + 0.35 * (i % 3)) * kScreenWidth,
+                         (0.15 + 0.35 * (i / 3)) * kScreenHeight);
+    };
+    const auto looksLike = [&](int step) {
+        const test::ScreenShot shot = x->screenShot();
+        for (int i = 0; i < 9; ++i) {
+            const auto [tx, ty] = target(i);
+            const Blob done = blob(shot, kDoneGreen, 18, tx, ty, 12);
+            const Blob current = blob(shot, kGreen, 20, tx, ty, 40);
+            const bool isDone = done.count > 150 && std::hypot(done.x - tx, done.y - ty) <= 2;
+            const bool isCurrent =
+                current.count > 100 && std::hypot(current.x - tx, current.y - ty) <= 2;
+            if (isDone != (i < step) || isCurrent != (i == step)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    ASSERT_TRUE(click("/👀 Gaze Tracking/Calibrate Gaze…"));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return x->screenShot().at(kProbeX, kScreenHeight / 2) == Rgb{}; }, kChangeTimeout));
+    for (int step = 0; step <= 9; ++step) {
+        // A press too early (the eyes still on their way, the face lost) is refused: press again.
+        std::this_thread::sleep_for(step > 0 ? 1200ms : 0ms);  // samples of the new target
+        EXPECT_TRUE(test::waitUntil(
+            [&] {
+                desktop->run({"xdotool", "key", "space"});
+                return test::waitUntil([&] { return looksLike(step); }, 1500ms, {}, 100ms);
+            },
+            kChangeTimeout))
+            << "step " << step;
+    }
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            return glimmora->count("GazeTracker: Calibration complete") +
+                       glimmora->count("GazeTracker: Calibration failed") ==
+                   1;
+        },
+        kChangeTimeout));
+    std::filesystem::remove(clip);
 }
 
 }  // namespace

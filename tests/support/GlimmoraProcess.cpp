@@ -35,8 +35,10 @@ GlimmoraProcess::GlimmoraProcess(const XvfbSession& session, const Options& opti
         environment.emplace_back("LSAN_OPTIONS", "suppressions=" + options.leakSuppressions);
     }
     environment.insert(environment.end(), options.environment.begin(), options.environment.end());
-    process_ = std::make_unique<ChildProcess>(std::vector{options.executable}, environment,
-                                              logPath_, false, options.inheritedFd);
+    std::vector<std::string> argv{options.executable};
+    argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
+    process_ =
+        std::make_unique<ChildProcess>(argv, environment, logPath_, false, options.inheritedFd);
 }
 
 std::string GlimmoraProcess::settingsText() const {

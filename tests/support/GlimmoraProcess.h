@@ -16,6 +16,8 @@ class GlimmoraProcess {
 public:
     struct Options {
         std::string executable;
+        /// Its command line after the program's name.
+        std::vector<std::string> arguments{};
         /// The body of the settings file below its `[General]` line: `key=value` lines.
         std::string settings;
         /// LeakSanitizer suppressions for sanitizer builds; empty for none.
