@@ -218,7 +218,9 @@ void GlimmoraApp::connectGazeMenu() {
     menuBarManager_->actions().setGazeHooks(
         {.calibrate =
              [this] {
-                 appState_.isGazeTrackingEnabled = true;
+                 if (!appState_.isGazeTrackingEnabled()) {
+                     appState_.isGazeTrackingEnabled = true;
+                 }
                  openGazeCalibration();
              },
          .resetCalibration = [this] { gazeTracker_->resetCalibration(); },
