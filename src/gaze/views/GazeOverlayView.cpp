@@ -129,10 +129,17 @@ void GazeOverlayView::paint(QPainter& painter, QSizeF size, const State& state) 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    if (state.faceDetected) {
+    // A window repaints only what changed, mostly the marker as the gaze moves: a part outside
+    // the painter's clip is not even laid out (the badge's text costs more than the marker).
+    const auto needed = [&painter](const QRectF& bounds) {
+        return !painter.hasClipping() || painter.clipBoundingRect().intersects(bounds);
+    };
+    if (state.faceDetected && needed(markerBounds(state))) {
         paintMarker(painter, QPointF(state.gazePoint.x, state.gazePoint.y));
     }
-    paintBadge(painter, layoutBadge(size, state.faceDetected), state.faceDetected);
+    if (needed(badgeBounds(size, state))) {
+        paintBadge(painter, layoutBadge(size, state.faceDetected), state.faceDetected);
+    }
     painter.restore();
 }
 

@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSurfaceFormat>
+#include <utility>
 
 namespace glimmora {
 namespace {
@@ -10,16 +11,15 @@ namespace {
 // Antialiased edges spill a little past the drawing's rectangles.
 constexpr int kEdgeMargin = 2;
 
+QRegion regionOf(const QRectF& bounds) {
+    return bounds.isEmpty() ? QRegion()
+                            : QRegion(bounds.toAlignedRect().adjusted(-kEdgeMargin, -kEdgeMargin,
+                                                                      kEdgeMargin, kEdgeMargin));
+}
+
 QRegion regionOf(QSizeF size, const GazeOverlayView::State& state) {
-    QRegion region;
-    for (const QRectF& r :
-         {GazeOverlayView::badgeBounds(size, state), GazeOverlayView::markerBounds(state)}) {
-        if (!r.isEmpty()) {
-            region +=
-                r.toAlignedRect().adjusted(-kEdgeMargin, -kEdgeMargin, kEdgeMargin, kEdgeMargin);
-        }
-    }
-    return region;
+    return regionOf(GazeOverlayView::badgeBounds(size, state)) +
+           regionOf(GazeOverlayView::markerBounds(state));
 }
 
 }  // namespace
@@ -34,15 +34,23 @@ void GazeStatusWindow::setState(const GazeOverlayView::State& state) {
     if (state == state_) {
         return;
     }
-    state_ = state;
+    const GazeOverlayView::State before = std::exchange(state_, state);
     const QRegion previous = drawnRegion_;
     drawnRegion_ = regionOf(size(), state_);
     if (drawnRegion_ != previous && drawnRegionChanged) {
         drawnRegionChanged();
     }
     // Only what was drawn and what will be: a full-screen repaint for each gaze point would
-    // cost a full-screen upload per camera frame.
-    update(previous + drawnRegion_);
+    // cost a full-screen upload per camera frame. As the gaze moves, that is the marker alone;
+    // the badge only when what it says changes.
+    QRegion dirty = regionOf(GazeOverlayView::markerBounds(before)) +
+                    regionOf(GazeOverlayView::markerBounds(state_));
+    if (before.enabled != state_.enabled || before.isTracking != state_.isTracking ||
+        before.faceDetected != state_.faceDetected) {
+        dirty += regionOf(GazeOverlayView::badgeBounds(size(), before)) +
+                 regionOf(GazeOverlayView::badgeBounds(size(), state_));
+    }
+    update(dirty);
 }
 
 QRegion GazeStatusWindow::drawnRegion() const {
