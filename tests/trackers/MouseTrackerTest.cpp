@@ -54,17 +54,6 @@ TEST_F(MouseTrackerTest, PublishesThePositionAsFractionsOfThePrimaryMonitorUncla
     }
 }
 
-TEST_F(MouseTrackerTest, MovementWithoutAPrimaryMonitorPublishesNothing) {
-    int notifications = 0;
-    Subscription will = tracker.objectWillChange().connect([&] { ++notifications; });
-    for (const std::optional<Rect> missing : {std::optional<Rect>(), std::optional(Rect{})}) {
-        primary = missing;
-        tracker.pointerMoved(100, 100);
-    }
-    EXPECT_EQ(notifications, 0);
-    EXPECT_EQ(tracker.normalizedX(), 0.5f) << "centred until the first movement";
-}
-
 TEST_F(MouseTrackerTest, LeftClickExplodesAtThePointerOnlyWhileExplosionsAreOn) {
     pointer = Point{640, 270};  // a third of the width, a quarter of the height
     tracker.leftButtonPressed();
