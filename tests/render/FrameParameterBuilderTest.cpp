@@ -202,14 +202,12 @@ INSTANTIATE_TEST_SUITE_P(
         PointerCase{"FaceWithoutGaze", {{0.7f, kNoCaret}}, 0.7f, false, kFace}),
     [](const ::testing::TestParamInfo<PointerCase>& info) { return info.param.name; });
 
-TEST_F(FrameParameterBuilderTest, BandIsTheFocusHeightWithoutTheRuler) {
+TEST_F(FrameParameterBuilderTest, WithoutRulerOrWindowBandIsTheFocusHeightAndTheRectASpeck) {
     settings.focusModeHeight = 0.18f;
-    EXPECT_EQ(build().focusBand.bandHeight, 0.18f);
-}
-
-TEST_F(FrameParameterBuilderTest, SharpRectangleIsASpeckAtTheCentreWithoutAWindow) {
     inputs.window = {false, {0, 0, 1, 1}};  // whatever bounds were known last
-    const SmartFocusParams block = build().smartFocus;
+    const FrameParameters frame = build();
+    EXPECT_EQ(frame.focusBand.bandHeight, 0.18f);
+    const SmartFocusParams block = frame.smartFocus;
     EXPECT_EQ((std::array{block.minX, block.minY, block.maxX, block.maxY}),
               (std::array{0.5f, 0.5f, 0.501f, 0.501f}));
 }
