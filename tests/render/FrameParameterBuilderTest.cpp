@@ -212,21 +212,6 @@ TEST_F(FrameParameterBuilderTest, WithoutRulerOrWindowBandIsTheFocusHeightAndThe
               (std::array{0.5f, 0.5f, 0.501f, 0.501f}));
 }
 
-// The line guide underlines the line being typed: just under the caret's line, by the caret's
-// own height or, when the tracker does not know it, a typical line's. Under the mouse it goes
-// through the pointer's line, where the reader points.
-TEST_F(FrameParameterBuilderTest, LineGuideUnderlinesTheCaretsLine) {
-    settings.dyslexiaLineGuide = true;
-    inputs.caret = {0.4f, 0.3f, true, 0.05f};
-    EXPECT_NEAR(build().dyslexia.lineY, 0.3f + 0.025f, 0.005f);
-    EXPECT_GT(build().dyslexia.lineY, 0.3f + 0.025f);
-    inputs.caret.normalizedHeight = 0;
-    EXPECT_NEAR(build().dyslexia.lineY, 0.3f + 0.009f, 0.005f);
-    settings.rulerFollowsCursor = false;
-    inputs.mouse = {0.2f, 0.6f};
-    EXPECT_EQ(build().dyslexia.lineY, 0.6f);
-}
-
 // Whether an explosion is over is judged once, in double, against 0.6 s: the frame that stops
 // showing it is the frame that forgets it, whatever its float age says. Near 1000 s floats are
 // 1/16384 apart, and 0.25 + 1e-8 rounds to 0.25f, so float and double ages disagree there.

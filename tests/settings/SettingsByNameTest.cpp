@@ -36,20 +36,6 @@ TEST_F(SettingsByNameTest, EveryNameSetsItsOwnPropertyAndNoOtherAndReadsBack) {
     }
 }
 
-TEST_F(SettingsByNameTest, AcceptsWhatParsesBringingNumbersIntoRangeAndWritesTheShortestText) {
-    const std::tuple<const char*, const char*, const char*> accepted[] = {
-        {"cursorSpotlightBorderWidth", "0.0050", "0.005"},
-        {"activeProfileName", "", ""},
-        {"activeProfileName", "a=b c", "a=b c"},
-        {"screenBrightness", "1e1", "0.8"},  // as loading does (SettingsTableTest)
-    };
-    for (const auto& [name, text, readBack] : accepted) {
-        EXPECT_TRUE(setSettingFromText(state_, QString::fromLatin1(name), QString(text), nullptr));
-        EXPECT_EQ(settingText(state_, QString::fromLatin1(name)), QString(readBack)) << text;
-    }
-    EXPECT_EQ(settingText(state_, u"noSuchSetting"), std::nullopt);
-}
-
 TEST_F(SettingsByNameTest, RejectsUnknownNamesAndUnparsableValuesLeavingTheStoreAlone) {
     const std::pair<const char*, const char*> rejected[] = {
         {"noSuchSetting", "true"},     {"IsOverlayEnabled", "false"},  // names are case-sensitive

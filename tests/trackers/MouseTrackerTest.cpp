@@ -93,21 +93,5 @@ TEST_F(MouseTrackerTest, AltFTogglesFocusWhateverElseIsHeld) {
     }
 }
 
-TEST_F(MouseTrackerTest, StoppedTrackerIgnoresEveryEvent) {
-    state.isExplosionEnabled = true;
-    tracker.stopTracking();
-    tracker.pointerMoved(0, 0);
-    tracker.leftButtonPressed();
-    tracker.keyPressed(kKeyF, kAlt);
-    EXPECT_EQ(log.lines(), Lines{"MouseTracker: Stopped tracking"});
-    EXPECT_EQ(tracker.normalizedX(), 0.5f);
-    EXPECT_TRUE(clicks.empty());
-    EXPECT_FALSE(state.isFocusEnabled());
-
-    tracker.startTracking();
-    tracker.pointerMoved(0, 0);
-    EXPECT_EQ(tracker.normalizedX(), 0.0f);
-}
-
 }  // namespace
 }  // namespace glimmora
