@@ -104,7 +104,6 @@ protected:
         return target.read();
     }
 
-    /// What the shader makes of one colour.
     static Rgb shownFor(Rgb colour, const FrameParameters& frame) {
         return rgbAt(render(solidPicture(QSize(8, 8), colour), frame), 4, 4);
     }
