@@ -102,7 +102,6 @@ TEST_F(FrameParameterBuilderTest, EveryBlockReachesTheShaderFieldByField) {
     for (int binding = 0; binding <= 13; ++binding) {
         EXPECT_EQ(floatsAt(frame, binding), expected[binding]) << "binding " << binding;
     }
-    EXPECT_TRUE(frame.bindingBytes(-1).empty());
 }
 
 TEST_F(FrameParameterBuilderTest, EachSwitchTurnsOnItsOwnFlagsOnly) {
@@ -202,31 +201,14 @@ INSTANTIATE_TEST_SUITE_P(
         PointerCase{"FaceWithoutGaze", {{0.7f, kNoCaret}}, 0.7f, false, kFace}),
     [](const ::testing::TestParamInfo<PointerCase>& info) { return info.param.name; });
 
-TEST_F(FrameParameterBuilderTest, BandIsTheFocusHeightWithoutTheRuler) {
+TEST_F(FrameParameterBuilderTest, WithoutRulerOrWindowBandIsTheFocusHeightAndTheRectASpeck) {
     settings.focusModeHeight = 0.18f;
-    EXPECT_EQ(build().focusBand.bandHeight, 0.18f);
-}
-
-TEST_F(FrameParameterBuilderTest, SharpRectangleIsASpeckAtTheCentreWithoutAWindow) {
     inputs.window = {false, {0, 0, 1, 1}};  // whatever bounds were known last
-    const SmartFocusParams block = build().smartFocus;
+    const FrameParameters frame = build();
+    EXPECT_EQ(frame.focusBand.bandHeight, 0.18f);
+    const SmartFocusParams block = frame.smartFocus;
     EXPECT_EQ((std::array{block.minX, block.minY, block.maxX, block.maxY}),
               (std::array{0.5f, 0.5f, 0.501f, 0.501f}));
-}
-
-// The line guide underlines the line being typed: just under the caret's line, by the caret's
-// own height or, when the tracker does not know it, a typical line's. Under the mouse it goes
-// through the pointer's line, where the reader points.
-TEST_F(FrameParameterBuilderTest, LineGuideUnderlinesTheCaretsLine) {
-    settings.dyslexiaLineGuide = true;
-    inputs.caret = {0.4f, 0.3f, true, 0.05f};
-    EXPECT_NEAR(build().dyslexia.lineY, 0.3f + 0.025f, 0.005f);
-    EXPECT_GT(build().dyslexia.lineY, 0.3f + 0.025f);
-    inputs.caret.normalizedHeight = 0;
-    EXPECT_NEAR(build().dyslexia.lineY, 0.3f + 0.009f, 0.005f);
-    settings.rulerFollowsCursor = false;
-    inputs.mouse = {0.2f, 0.6f};
-    EXPECT_EQ(build().dyslexia.lineY, 0.6f);
 }
 
 // Whether an explosion is over is judged once, in double, against 0.6 s: the frame that stops

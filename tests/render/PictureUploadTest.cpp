@@ -11,6 +11,7 @@
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 #include "support/OffscreenGlTest.h"
+#include "support/PixelTestSupport.h"
 
 namespace glimmora {
 namespace {
@@ -19,13 +20,9 @@ const QSize kSize(64, 48);
 
 // A picture every pixel of which differs from its neighbours and from every other seed's.
 QImage pattern(QSize size, int seed) {
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            image.setPixel(x, y, qRgb((x * 4 + seed) & 0xff, (y * 5 + seed * 3) & 0xff, seed));
-        }
-    }
-    return image;
+    return pixeltest::paintedPicture(size, [seed](int x, int y) {
+        return qRgb((x * 4 + seed) & 0xff, (y * 5 + seed * 3) & 0xff, seed);
+    });
 }
 
 // `base` with `area` painted over from `over`.

@@ -11,6 +11,7 @@
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
 #include "support/OffscreenGlTest.h"
+#include "support/PixelTestSupport.h"
 #include "trackers/MouseTracker.h"
 
 namespace glimmora {
@@ -92,12 +93,6 @@ protected:
         return draws;
     }
 
-    static QImage solid(QRgb colour) {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(colour);
-        return image;
-    }
-
     MemoryUserDefaults defaults_;
     AppState settings_{defaults_};
     double now_ = 50.0;
@@ -118,13 +113,16 @@ TEST_F(RedrawTest, AStillDesktopDrawsNothingNewForASecondYetAChangeShowsAtTheNex
         std::function<void()> change;
     };
     const Row rows[] = {
-        {"new picture", [this] { renderer_->handOver().submit(solid(qRgb(0, 200, 0))); }},
+        {"new picture",
+         [this] {
+             renderer_->handOver().submit(pixeltest::solidPicture({64, 48}, {0, 200, 0}));
+         }},
         {"pointer moves the spotlight", [this] { mouse_.pointerMoved(100, 300); }},
         {"setting", [this] { settings_.screenBrightness = -0.6f; }},
         {"click", [this] { mouse_.leftButtonPressed(); }},
     };
     for (const Row& row : rows) {
-        renderer_->handOver().submit(solid(qRgb(200, 200, 200)));
+        renderer_->handOver().submit(pixeltest::solidPicture({64, 48}, {200, 200, 200}));
         runOneSecond();  // settles: a click's explosion burns out within it
         EXPECT_EQ(runOneSecond(), 0) << row.what;
         EXPECT_FALSE(renderer_->needsTicks()) << row.what << ": the loop may rest";
@@ -144,7 +142,7 @@ TEST_F(RedrawTest, AStillDesktopDrawsNothingNewForASecondYetAChangeShowsAtTheNex
 }
 
 TEST_F(RedrawTest, AnEffectThatMovesWithTimeKeepsEveryTick) {
-    renderer_->handOver().submit(solid(qRgb(200, 200, 200)));
+    renderer_->handOver().submit(pixeltest::solidPicture({64, 48}, {200, 200, 200}));
     settings_.isNoiseEnabled = true;
     EXPECT_EQ(runOneSecond(), 60);
     EXPECT_TRUE(renderer_->needsTicks());

@@ -10,6 +10,7 @@
 #include "render/OffscreenTarget.h"
 #include "render/PictureTextures.h"
 #include "support/OffscreenGlTest.h"
+#include "support/PixelTestSupport.h"
 
 namespace glimmora {
 namespace {
@@ -24,13 +25,8 @@ TEST_F(ShaderVariantTest, AVariantDrawsWhatTheWholeProgramDraws) {
     pipeline.create();
     PictureTextures textures;
     const QSize size(96, 64);
-    QImage picture(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            picture.setPixel(x, y, qRgb(x * 37 % 256, y * 53 % 256, (x ^ y) * 11 % 256));
-        }
-    }
-    textures.setDisplay(picture);
+    textures.setDisplay(pixeltest::paintedPicture(
+        size, [](int x, int y) { return qRgb(x * 37 % 256, y * 53 % 256, (x ^ y) * 11 % 256); }));
     OffscreenTarget target(size);
 
     auto region = [](float mode) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-#include <string>
+#include <utility>
+#include <vector>
 
 #include "settings/AppState.h"
 #include "settings/MemoryUserDefaults.h"
@@ -71,24 +71,6 @@ TEST(SettingsTable, RangesKeepEveryDefaultMenuOptionAndBuiltInProfileValue) {
         }
     }
     EXPECT_EQ(log.text(), "") << "nothing the menu offers is out of range";
-}
-
-TEST(SettingsTable, ValuesOutsideTheRangeBecomeItsNearestEndWithOneLine) {
-    constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
-    // Setting, value, the value used, as the line writes them.
-    const std::tuple<const char*, float, const char*> floats[] = {
-        {"screenBrightness", -1.0f, "-0.8"},    {"screenBrightness", 1.0f, "0.8"},
-        {"dyslexiaTintStrength", 50.0f, "0.6"}, {"readingRulerZoom", 0.5f, "1"},
-        {"overlayOpacity", kNan, "0.5"},  // no number at all: nearest to 0
-    };
-    for (const auto& [name, value, used] : floats) {
-        SCOPED_TRACE(name);
-        const test::LogCapture log;
-        EXPECT_EQ(withinRange(row(name), value), std::stof(used));
-        ASSERT_EQ(log.lines().size(), 1u);
-        EXPECT_TRUE(log.lines()[0].starts_with(std::string("Settings: ") + name + " "));
-        EXPECT_TRUE(log.lines()[0].ends_with(std::string(" is out of range; using ") + used));
-    }
 }
 
 }  // namespace

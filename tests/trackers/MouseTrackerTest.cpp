@@ -54,17 +54,6 @@ TEST_F(MouseTrackerTest, PublishesThePositionAsFractionsOfThePrimaryMonitorUncla
     }
 }
 
-TEST_F(MouseTrackerTest, MovementWithoutAPrimaryMonitorPublishesNothing) {
-    int notifications = 0;
-    Subscription will = tracker.objectWillChange().connect([&] { ++notifications; });
-    for (const std::optional<Rect> missing : {std::optional<Rect>(), std::optional(Rect{})}) {
-        primary = missing;
-        tracker.pointerMoved(100, 100);
-    }
-    EXPECT_EQ(notifications, 0);
-    EXPECT_EQ(tracker.normalizedX(), 0.5f) << "centred until the first movement";
-}
-
 TEST_F(MouseTrackerTest, LeftClickExplodesAtThePointerOnlyWhileExplosionsAreOn) {
     pointer = Point{640, 270};  // a third of the width, a quarter of the height
     tracker.leftButtonPressed();
@@ -102,22 +91,6 @@ TEST_F(MouseTrackerTest, AltFTogglesFocusWhateverElseIsHeld) {
         EXPECT_EQ(state.isFocusEnabled(), before != c.toggles) << c.key << " " << c.modifiers;
         EXPECT_EQ(log.lines(), c.toggles ? Lines{before ? "Focus: OFF" : "Focus: ON"} : Lines{});
     }
-}
-
-TEST_F(MouseTrackerTest, StoppedTrackerIgnoresEveryEvent) {
-    state.isExplosionEnabled = true;
-    tracker.stopTracking();
-    tracker.pointerMoved(0, 0);
-    tracker.leftButtonPressed();
-    tracker.keyPressed(kKeyF, kAlt);
-    EXPECT_EQ(log.lines(), Lines{"MouseTracker: Stopped tracking"});
-    EXPECT_EQ(tracker.normalizedX(), 0.5f);
-    EXPECT_TRUE(clicks.empty());
-    EXPECT_FALSE(state.isFocusEnabled());
-
-    tracker.startTracking();
-    tracker.pointerMoved(0, 0);
-    EXPECT_EQ(tracker.normalizedX(), 0.0f);
 }
 
 }  // namespace

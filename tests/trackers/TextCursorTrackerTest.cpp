@@ -75,11 +75,6 @@ TEST_F(TextCursorTrackerTest, AFailedPollDropsOnlyTheFlag) {
     EXPECT_FALSE(tracker.hasCursorPosition());
     EXPECT_EQ(tracker.cursorPosition(), (Point{101, 208}));
     EXPECT_NEAR(tracker.normalizedY(), 0.2311, 1e-4);
-    // Without a monitor nothing is touched at all, not even the flag.
-    pollWith(Rect{100, 200, 2, 16});
-    monitor.reset();
-    pollWith(std::nullopt);
-    EXPECT_TRUE(tracker.hasCursorPosition());
 }
 
 TEST_F(TextCursorTrackerTest, StartsOneTimerOnceTheSourceHasAnswered) {

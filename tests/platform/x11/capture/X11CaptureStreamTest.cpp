@@ -51,7 +51,6 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
                                         std::getline(std::ifstream(task.path() / "comm"), name);
                                         return name == DeliveryLoop::kThreadName;
                                     }));
-    EXPECT_EQ(picture.size(), QSize(640, 480));
     EXPECT_EQ(at(40, 10), kGreen);
     EXPECT_EQ(at(64 * 7 + 10, 48 * 5 + 47), kBlue) << "tiled from the root's origin";
     EXPECT_EQ(at(70, 70), kRed) << "under the overlay";
@@ -65,12 +64,6 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
     ASSERT_TRUE(showsSoon(200, 200, kRed)) << "raised";
     x.fill(red, {100, 100, 10, 10}, kBlue);
     ASSERT_TRUE(showsSoon(150, 150, kBlue)) << "drawn";
-    if (path == CapturePath::Copying) {  // only what changed needs uploading
-        const QRegion whole(0, 0, 640, 480);
-        const QRegion changed = run.delegate.record().latest.changed.value_or(whole);
-        EXPECT_TRUE(QRegion(150, 150, 10, 10).subtracted(changed).isEmpty());
-        EXPECT_FALSE(whole.subtracted(changed).isEmpty());
-    }
     EXPECT_EQ(at(159, 159), kBlue);
     EXPECT_EQ(at(160, 160), kRed);
     x.move(green, 500, 380);

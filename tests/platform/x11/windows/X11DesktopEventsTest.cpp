@@ -43,7 +43,7 @@ protected:
     std::vector<std::uint32_t> restored;
 };
 
-TEST_F(X11DesktopEventsTest, ReportsTopLevelWindowsAndTheScreenSaverGoingOff) {
+TEST_F(X11DesktopEventsTest, ReportsTopLevelWindowsTheScreenSaverGoingOffAndRestores) {
     listen();
     const xcb_window_t first = x.createWindow({10, 10, 100, 100});
     const xcb_window_t second = x.createWindow({20, 20, 100, 100});
@@ -60,10 +60,8 @@ TEST_F(X11DesktopEventsTest, ReportsTopLevelWindowsAndTheScreenSaverGoingOff) {
     xcb_force_screen_saver(x.connection(), XCB_SCREEN_SAVER_RESET);
     x.flush();
     EXPECT_TRUE(eventually([&] { return wakes == 1; }));
-}
 
-TEST_F(X11DesktopEventsTest, OnlyIconicToNormalIsARestore) {
-    listen();
+    // Only iconic to normal is a restore.
     const struct {
         std::vector<int> states;
         bool restores;
