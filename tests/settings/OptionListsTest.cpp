@@ -20,6 +20,17 @@ int tickedCount(LevelList list, float setting) {
         levels, [&](const LevelOption& option) { return isTicked(list, setting, option); }));
 }
 
+TEST(OptionLists, EnumerationItemsTickOnlyOnTheirExactValue) {
+    for (EnumList list : allEnumLists) {
+        for (const EnumOption& setting : options(list)) {
+            for (const EnumOption& option : options(list)) {
+                EXPECT_EQ(isTicked(setting.value, option), setting.value == option.value);
+            }
+        }
+        EXPECT_FALSE(isTicked(-1, options(list).front()));
+    }
+}
+
 // An item ticks strictly within its tolerance and no value ticks two items. Two would first
 // overlap halfway between neighbours, so every float near each midpoint is tried.
 TEST(OptionLists, ItemsTickWithinTheirToleranceAndNeverTwoAtOnce) {

@@ -120,6 +120,21 @@ TEST_F(WindowFocusTrackerTest, StartUpdatesAtOnceThenThirtyTimesASecondUntilStop
     EXPECT_EQ(log.count("WindowFocusTracker: Stopped tracking"), 2);
 }
 
+// Smart focus off: no list is read, so an idle desktop costs nothing.
+TEST_F(WindowFocusTrackerTest, SmartFocusOffReadsNoWindowListAndReportsNoWindow) {
+    showEditorAt({0, 0, 1000, 500});
+    tracker->startTracking();
+    settings.isSmartFocusEnabled = false;
+    timer->fire();
+    tracker->activationChanged();
+    EXPECT_EQ(listReads, 1);
+    EXPECT_FALSE(tracker->hasActiveWindow());
+
+    settings.isSmartFocusEnabled = true;
+    timer->fire();
+    EXPECT_TRUE(tracker->hasActiveWindow());
+}
+
 TEST_F(WindowFocusTrackerTest, OnlyMovesAboveAThousandthArePublished) {
     // One pixel is 0.0005 of the width and 0.001 of the height.
     const struct {

@@ -144,5 +144,21 @@ TEST_F(X11TrackersEndToEndTest, ActivationBringsTheNewWindowsFrameAtOnce) {
     xcb_disconnect(listConnection);
 }
 
+TEST(X11InputMonitorTest, StopsReadingOnceTheServerIsGone) {
+    test::testApplication();
+    auto server =
+        std::make_unique<test::XvfbSession>(test::XvfbSession::Options{.windowManager = false});
+    ASSERT_TRUE(server->isReady()) << server->failure();
+    X11InputMonitor input(server->display().c_str());
+    ASSERT_TRUE(input.start());
+    ASSERT_TRUE(input.pointerPosition());
+
+    server.reset();
+    // The socket is readable for ever now; reading it must not keep the event loop busy.
+    input.processEvents();
+    EXPECT_FALSE(input.isStarted());
+    EXPECT_FALSE(input.pointerPosition());
+}
+
 }  // namespace
 }  // namespace glimmora
