@@ -366,7 +366,7 @@ Blob blob(const test::ScreenShot& shot, Rgb colour, int tolerance, double cx, do
 
 TEST_F(MenuEndToEndTest, GazeFromTheMenuMovesTheBandAndCalibratesOnARecordedFace) {
     const std::string clip = testing::TempDir() + "glimmora-webcam.avi";
-    ASSERT_TRUE(writeWebcamClip(clip, 4));
+    ASSERT_TRUE(writeWebcamClip(clip, 6));
     arguments = {"--camera", clip};
     ASSERT_NO_FATAL_FAILURE(start(Tray::statusNotifier));
     // Colours no gaze drawing uses; the pointer where the band would otherwise sit.
