@@ -94,7 +94,15 @@ void CalibrationWindowController::spacePressed() {
         return;
     }
     if (!tracker_.recordCalibrationTarget(clock_())) {
-        return;  // too few samples: the tracker said so; the same target waits for a new press
+        // Too few samples: the tracker said so, and the same target waits for a new press.
+        // Without a running camera (none, or it went away) no press ever records: the screen
+        // gives way instead of waiting for one.
+        if (!tracker_.isTracking()) {
+            logLine(
+                "CalibrationWindowController: the camera is not running; calibration cancelled");
+            escapePressed();
+        }
+        return;
     }
     if (tracker_.isCalibrating()) {
         tracker_.startCalibrationTarget(clock_());
