@@ -143,6 +143,12 @@ void GazeOverlayView::paint(QPainter& painter, QSizeF size, const State& state) 
     painter.restore();
 }
 
+Point GazeOverlayView::glide(Point from, Point to, double progress) {
+    const double t = std::clamp(progress, 0.0, 1.0);
+    const double eased = 1 - (1 - t) * (1 - t);
+    return {from.x + (to.x - from.x) * eased, from.y + (to.y - from.y) * eased};
+}
+
 QRectF GazeOverlayView::badgeBounds(QSizeF size, const State& state) {
     if (!isShown(state)) {
         return {};

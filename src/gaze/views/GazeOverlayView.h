@@ -38,6 +38,12 @@ public:
     static QRectF badgeBounds(QSizeF size, const State& state);
     static QRectF markerBounds(const State& state);
 
+    /// Where the marker is drawn `progress` of the way through its glide from `from` to `to`
+    /// (0 to 1, clamped): easing out, so it sets off quickly and settles gently.
+    static Point glide(Point from, Point to, double progress);
+    /// How long the marker takes to glide to a new gaze point, in seconds.
+    static constexpr double kGlideSeconds = 0.08;
+
     /// The centre of the badge's stack: 120 points left of the right edge, 50 below the top.
     static constexpr double kBadgeInsetRight = 120;
     static constexpr double kBadgeCentreY = 50;

@@ -28,9 +28,42 @@ GazeStatusWindow::GazeStatusWindow() {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setAlphaBufferSize(8);
     setFormat(format);
+    glideTimer_.setTimerType(Qt::PreciseTimer);
+    glideTimer_.setInterval(16);
+    connect(&glideTimer_, &QTimer::timeout, this, [this] { glideStep(); });
 }
 
 void GazeStatusWindow::setState(const GazeOverlayView::State& state) {
+    target_ = state;
+    GazeOverlayView::State moved = state_;
+    moved.gazePoint = state.gazePoint;
+    const bool glides = state.faceDetected && state_.faceDetected && moved == state &&
+                        state.gazePoint != state_.gazePoint;
+    if (!glides) {
+        glideTimer_.stop();
+        show(state);
+        return;
+    }
+    // From wherever the marker is now: a new point mid-glide sets off from there.
+    glideFrom_ = state_.gazePoint;
+    glideClock_.start();
+    if (!glideTimer_.isActive()) {
+        glideTimer_.start();
+    }
+}
+
+void GazeStatusWindow::glideStep() {
+    const double progress =
+        static_cast<double>(glideClock_.elapsed()) / 1000 / GazeOverlayView::kGlideSeconds;
+    GazeOverlayView::State step = target_;
+    step.gazePoint = GazeOverlayView::glide(glideFrom_, target_.gazePoint, progress);
+    show(step);
+    if (progress >= 1) {
+        glideTimer_.stop();
+    }
+}
+
+void GazeStatusWindow::show(const GazeOverlayView::State& state) {
     if (state == state_) {
         return;
     }

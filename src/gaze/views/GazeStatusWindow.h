@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QRasterWindow>
 #include <QRegion>
+#include <QTimer>
 #include <functional>
 
 #include "gaze/views/GazeOverlayView.h"
@@ -19,8 +21,11 @@ class GazeStatusWindow : public QRasterWindow {
 public:
     GazeStatusWindow();
 
+    /// What is shown now (the marker may still be gliding towards the last state set).
     const GazeOverlayView::State& state() const { return state_; }
-    /// Redraws what changed; nothing when `state` is what is shown.
+    /// Redraws what changed; nothing when `state` is what is shown. A marker that moves glides
+    /// to its new place over GazeOverlayView::kGlideSeconds, redrawn at the display's pace
+    /// only while it moves; anything else shows at once.
     void setState(const GazeOverlayView::State& state);
 
     /// The parts of the window the drawing covers, in logical pixels, rounded outward.
@@ -33,8 +38,16 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    /// Shows `state` at once.
+    void show(const GazeOverlayView::State& state);
+    void glideStep();
+
     GazeOverlayView::State state_;
+    GazeOverlayView::State target_;
     QRegion drawnRegion_;
+    Point glideFrom_;
+    QElapsedTimer glideClock_;
+    QTimer glideTimer_;
 };
 
 }  // namespace glimmora

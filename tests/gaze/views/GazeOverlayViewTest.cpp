@@ -105,5 +105,16 @@ TEST_P(GazeOverlayViewTest, DrawsBadgeHintAndMarkerWhereTheStateSays) {
 INSTANTIATE_TEST_SUITE_P(States, GazeOverlayViewTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The marker sets off fast and settles: three quarters of the way at half time, never past it.
+TEST(GazeOverlayViewGlide, EasesOutAndStopsAtTheTarget) {
+    const Point from{100, 200}, to{300, 0};
+    for (const auto& [progress, x, y] : {std::tuple{-1.0, 100.0, 200.0},
+                                         {0.5, 250.0, 50.0},
+                                         {1.0, 300.0, 0.0},
+                                         {2.0, 300.0, 0.0}}) {
+        EXPECT_EQ(GazeOverlayView::glide(from, to, progress), (Point{x, y})) << progress;
+    }
+}
+
 }  // namespace
 }  // namespace glimmora
