@@ -85,7 +85,11 @@ void GazeStatusWindowController::applyShape() {
     QRegion shown(GazeOverlayView::badgeBounds(size, state).toAlignedRect());
     QRectF marker = GazeOverlayView::markerBounds(state);
     if (!marker.isEmpty()) {
-        if (!X11OverlayWindow::isCompositing(connection_)) {
+        if (!compositingAskedAt_.isValid() || compositingAskedAt_.elapsed() >= 1000) {
+            compositing_ = X11OverlayWindow::isCompositing(connection_);
+            compositingAskedAt_.start();
+        }
+        if (!compositing_) {
             const double core = GazeOverlayView::kMarkerCoreDiameter;
             marker =
                 QRectF(marker.center().x() - core / 2, marker.center().y() - core / 2, core, core);

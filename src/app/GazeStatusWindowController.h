@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <memory>
 #include <vector>
@@ -51,6 +52,10 @@ private:
     std::unique_ptr<GazeStatusWindow> window_;
     std::vector<Subscription> subscriptions_;
     QObject context_;  // the screen connection and a pending configuration die with it
+    /// Whether a compositing manager runs, asked of the server at most once a second: the
+    /// shape follows the marker at the display's pace, and a compositor comes or goes rarely.
+    bool compositing_ = false;
+    QElapsedTimer compositingAskedAt_;
 };
 
 }  // namespace glimmora
