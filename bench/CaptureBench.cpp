@@ -26,6 +26,7 @@
 #include "core/QtScheduler.h"
 #include "platform/x11/capture/GlxSceneCompositor.h"
 #include "platform/x11/capture/X11CaptureService.h"
+#include "platform/x11/windows/GlxAreaPresenter.h"
 #include "render/OverlayRenderer.h"
 #include "render/ScreenShaderView.h"
 #include "settings/AppState.h"
@@ -112,11 +113,12 @@ int main(int argc, char** argv) {
     AppState settings(defaults);
     ScreenShaderView view(settings, &MonotonicClock::now);
     view.renderer().setSceneCompositor(GlxSceneCompositor::forApplication());
+    view.setPresenterFactory(&GlxAreaPresenter::forCurrentContext);
     // Full screen, as the overlay: its drawing counts.
     view.setGeometry(app.primaryScreen()->geometry());
     view.show();
     long draws = 0;
-    QObject::connect(&view, &QOpenGLWindow::frameSwapped, [&draws] { ++draws; });
+    QObject::connect(&view, &ScreenShaderView::frameShown, [&draws] { ++draws; });
 
     X11CaptureService service;
     service.setPreferredPath(zeroCopy ? CapturePath::ZeroCopy : CapturePath::Copying);

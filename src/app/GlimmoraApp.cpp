@@ -31,6 +31,7 @@
 #include "platform/x11/input/X11InputMonitor.h"
 #include "platform/x11/input/X11LocalQuitKeyMonitor.h"
 #include "platform/x11/input/X11QuitHotKey.h"
+#include "platform/x11/windows/GlxAreaPresenter.h"
 #include "platform/x11/windows/X11ActiveWindow.h"
 #include "platform/x11/windows/X11DesktopEvents.h"
 #include "platform/x11/windows/X11StackingKeeper.h"
@@ -98,6 +99,7 @@ void GlimmoraApp::launch() {
     if (std::unique_ptr<GlxSceneCompositor> compositor = GlxSceneCompositor::forApplication()) {
         contentWindow_->renderer().setSceneCompositor(std::move(compositor));
     }
+    contentWindow_->setPresenterFactory(&GlxAreaPresenter::forCurrentContext);
     contentWindow_->setTitle(QStringLiteral("Glimmora"));
     contentWindow_->resize(kInitialWindowSize);
     contentWindow_->installEventFilter(this);

@@ -56,6 +56,8 @@ constexpr unsigned kSlicesBit = 1u << 10;
 constexpr unsigned kSplitBit = 1u << 11;
 constexpr unsigned kScanLinesBit = 1u << 12;
 constexpr unsigned kGrainBit = 1u << 13;
+// The ruler magnifies, and slices and the channel split sample beside the pixel's own texel.
+constexpr unsigned kMovesSamples = kRulerBit | kSlicesBit | kSplitBit;
 static_assert(std::size(kVariantNames) == std::bit_width(GlPipeline::kAllVariants));
 
 // The option indices the ingredients depend on, as the shader numbers them.
@@ -216,8 +218,12 @@ void GlPipeline::create() {
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
 }
 
+bool GlPipeline::readsOwnTexelOnly(const FrameParameters& parameters) {
+    return (variantOf(parameters) & kMovesSamples) == 0;
+}
+
 void GlPipeline::drawVariant(unsigned key, unsigned texture, const FrameParameters& parameters,
-                             bool oneToOne) {
+                             bool oneToOne, std::span<const QRect> only) {
     unsigned& variant = variants_[key & kAllVariants];
     if (variant == 0) {
         // First use of this variant; one that fails leaves the full program.
@@ -227,9 +233,8 @@ void GlPipeline::drawVariant(unsigned key, unsigned texture, const FrameParamete
     glUseProgram(variant);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
-    // The ruler magnifies, and slices and the channel split sample between texels: those need
-    // the texture's own bilinear filtering.
-    const bool nearest = oneToOne && (key & (kRulerBit | kSlicesBit | kSplitBit)) == 0;
+    // What samples beside the pixel's own texel needs the texture's own bilinear filtering.
+    const bool nearest = oneToOne && (key & kMovesSamples) == 0;
     glBindSampler(0, nearest ? nearestSampler_ : 0);
     for (int binding = 1; binding <= 12; ++binding) {
         const auto bytes = parameters.bindingBytes(binding);
@@ -238,7 +243,17 @@ void GlPipeline::drawVariant(unsigned key, unsigned texture, const FrameParamete
         glBindBufferBase(GL_UNIFORM_BUFFER, static_cast<GLuint>(binding), uniformBuffers_[binding]);
     }
     glBindVertexArray(vertexArray_);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    if (only.empty()) {
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    } else {
+        // A software rasteriser skips every pixel outside the scissor box, shader included.
+        glEnable(GL_SCISSOR_TEST);
+        for (const QRect& rect : only) {
+            glScissor(rect.x(), rect.y(), rect.width(), rect.height());
+            glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        }
+        glDisable(GL_SCISSOR_TEST);
+    }
     glBindVertexArray(0);
     glBindSampler(0, 0);
 }

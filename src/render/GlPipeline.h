@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRect>
 #include <array>
+#include <span>
 
 #include "render/ParameterBlocks.h"
 
@@ -35,14 +37,21 @@ public:
     /// reading the blocks at uniform bindings 1 to 12, byte for byte. `oneToOne`: the texture
     /// has the framebuffer's size, so that unless the frame moves or magnifies where it
     /// samples, each pixel reads exactly one texel and nearest filtering gives the same result
-    /// for less work.
-    void draw(unsigned texture, const FrameParameters& parameters, bool oneToOne = false) {
-        drawVariant(variantOf(parameters), texture, parameters, oneToOne);
+    /// for less work. `only`: when not empty, the rectangles (framebuffer coordinates, row 0 at
+    /// the bottom as OpenGL counts) outside which nothing is drawn.
+    void draw(unsigned texture, const FrameParameters& parameters, bool oneToOne = false,
+              std::span<const QRect> only = {}) {
+        drawVariant(variantOf(parameters), texture, parameters, oneToOne, only);
     }
     /// The same with the program of `variant`, which must hold every group and ingredient the
     /// frame uses (kAllVariants holds them all).
     void drawVariant(unsigned variant, unsigned texture, const FrameParameters& parameters,
-                     bool oneToOne);
+                     bool oneToOne, std::span<const QRect> only = {});
+
+    /// Whether each pixel of a frame drawn one to one with `parameters` reads only the texel
+    /// under it: no magnification, glitch slices or channel split. A change of the picture then
+    /// changes the same pixels of the frame and no others.
+    static bool readsOwnTexelOnly(const FrameParameters& parameters);
 
     /// The effect groups a frame uses, one bit each.
     static unsigned groupsInUse(const FrameParameters& parameters);

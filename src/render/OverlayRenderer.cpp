@@ -19,6 +19,7 @@ namespace glimmora {
 
 namespace {
 constexpr double kDrawReportInterval = 5.0;  // seconds
+constexpr int kMostScissorRectangles = 8;
 }  // namespace
 
 OverlayRenderer::OverlayRenderer(AppState& settings, std::function<double()> clock)
@@ -108,7 +109,7 @@ void OverlayRenderer::initializeSceneCompositor() {
     sceneCompositorReady_ = sceneCompositor_->initialize();
 }
 
-bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture) {
+bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture, QRegion& changed) {
     if (picture.scene) {
         // Without a working compositor (never offered scenes, unless it was just replaced)
         // the scene cannot be shown.
@@ -120,9 +121,10 @@ bool OverlayRenderer::takeDisplayPicture(const DesktopPicture& picture) {
             return false;
         }
         textures_->commitScene();
+        changed += QRect(QPoint(0, 0), size);
         return true;
     }
-    textures_->setDisplay(picture.image, picture.changed);
+    changed += textures_->setDisplay(picture.image, picture.changed);
     return true;
 }
 
@@ -199,21 +201,24 @@ bool OverlayRenderer::needsTicks() const {
     return !paused_ && (!drawnParameters_ || RedrawPolicy::animates(*drawnParameters_));
 }
 
-void OverlayRenderer::draw(const RenderTarget& target) {
+QRegion OverlayRenderer::draw(const RenderTarget& target, TargetContents contents) {
     if (paused_) {
-        return;
+        return {};
     }
-    drawnParameters_.reset();
+    const std::optional<FrameParameters> previous = std::exchange(drawnParameters_, std::nullopt);
+    const QSize previousSize = std::exchange(drawnSize_, QSize());
     reportDraws(clock_());
 
-    // Hand-over: the newest picture becomes the display picture.
+    // Hand-over: the newest picture becomes the display picture. A picture that is withdrawn or
+    // cannot be shown leaves the display texture as it was.
+    QRegion pictureChange;
     if (textures_) {
         initializeSceneCompositor();
         if (std::optional<DesktopPicture> picture = handOver_.takePending()) {
             // A null picture: the source withdrew its picture (it lost the desktop). Until the
             // next one arrives the last good picture stands in, as it does for one that cannot
             // be shown.
-            hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture);
+            hasDisplayPicture_ = !picture->isNull() && takeDisplayPicture(*picture, pictureChange);
             if (hasDisplayPicture_) {
                 ++picturesShown_;
             } else {
@@ -225,7 +230,7 @@ void OverlayRenderer::draw(const RenderTarget& target) {
     const unsigned texture = textures_ ? textures_->display() : 0;
     if (texture == 0) {
         logLine("⚠️ No texture available for drawing!");
-        return;
+        return {};
     }
     if (!hasDisplayPicture_) {
         logLine("🔄 Using persistent texture backup");
@@ -233,20 +238,20 @@ void OverlayRenderer::draw(const RenderTarget& target) {
 
     if (!target.isValid()) {
         logLine("⚠️ No drawable available!");
-        return;
+        return {};
     }
     if (!hasContext()) {
         logLine("⚠️ No command buffer!");
-        return;
+        return {};
     }
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         logLine("⚠️ No render pass descriptor!");
-        return;
+        return {};
     }
     if (!pipeline_ || !pipeline_->hasProgram() || !pipeline_->hasBuffers()) {
         logLine("⚠️ Missing pipeline or buffers!");
-        return;
+        return {};
     }
 
     glViewport(0, 0, target.width, target.height);
@@ -259,10 +264,43 @@ void OverlayRenderer::draw(const RenderTarget& target) {
 
     readTrackers();
     const FrameParameters parameters = buildFrameParameters(settings_, readings_, state_);
-    pipeline_->draw(texture, parameters,
-                    textures_->displaySize() == QSize(target.width, target.height));
+    const QRegion area =
+        areaToDraw(target, contents, parameters, previous, previousSize, pictureChange);
+    const QRect whole(0, 0, target.width, target.height);
+    if (area == QRegion(whole)) {
+        pipeline_->draw(texture, parameters, textures_->displaySize() == whole.size());
+    } else if (!area.isEmpty()) {
+        // Scissor boxes count rows from the bottom.
+        scissors_.clear();
+        for (const QRect& rect : area) {
+            scissors_.emplace_back(rect.x(), target.height - rect.y() - rect.height(), rect.width(),
+                                   rect.height());
+        }
+        pipeline_->draw(texture, parameters, true, scissors_);
+    }
     drawnParameters_ = parameters;
+    drawnSize_ = whole.size();
     // Nothing waits for the GPU here: the window's buffer swap or the caller's read-back does.
+    return area;
+}
+
+QRegion OverlayRenderer::areaToDraw(const RenderTarget& target, TargetContents contents,
+                                    const FrameParameters& parameters,
+                                    const std::optional<FrameParameters>& previous,
+                                    QSize previousSize, const QRegion& pictureChange) const {
+    const QRect whole(0, 0, target.width, target.height);
+    // The frame on the target is this frame except where the picture changed only if it was
+    // drawn at this size, from the same look, without time in it, with every pixel made from
+    // the texel under it alone.
+    if (contents != TargetContents::LastFrame || !previous || previousSize != whole.size() ||
+        textures_->displaySize() != whole.size() || RedrawPolicy::animates(*previous) ||
+        RedrawPolicy::animates(parameters) || !RedrawPolicy::looksAlike(parameters, *previous) ||
+        !GlPipeline::readsOwnTexelOnly(parameters)) {
+        return whole;
+    }
+    const QRegion area = pictureChange & whole;
+    // Past a few rectangles one box costs less than a pass per rectangle.
+    return area.rectCount() > kMostScissorRectangles ? QRegion(area.boundingRect()) : area;
 }
 
 }  // namespace glimmora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+#include <QRegion>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,9 +65,17 @@ public:
     /// the CPU, so composing scenes costs more than copying pictures.
     bool isSoftwareRenderer() const { return isSoftwareRenderer_; }
 
-    /// One frame into `target`, whole, whether or not it changed (a window system may ask
-    /// for one after an expose).
-    void draw(const RenderTarget& target);
+    /// What a render target holds when a frame is asked for.
+    enum class TargetContents {
+        Unknown,    // anything (a new or swapped buffer): the frame is drawn whole
+        LastFrame,  // this renderer's last frame, untouched since
+    };
+    /// One frame into `target`, whether or not it changed (a window system may ask for one
+    /// after an expose). Returns the part of the target it drew (device pixels, row 0 at the
+    /// top): all of it, or, when the target holds the last frame, only where that would look
+    /// different: where a new picture changed, as long as the look is the same, nothing moves
+    /// with time and each pixel reads only its own texel. Empty when it drew nothing.
+    QRegion draw(const RenderTarget& target, TargetContents contents = TargetContents::Unknown);
     /// Whether a frame asked for now would look different from the last one drawn: a new
     /// picture waits, an effect moves with time, the settings or the trackers changed the
     /// look, or nothing was drawn yet (or the last draw failed, which then retries). Reads the
@@ -117,8 +127,15 @@ private:
     void readTrackers();
     void wakeUp() const;
     void initializeSceneCompositor();
-    /// Makes `picture` the display picture; false when it could not be shown.
-    bool takeDisplayPicture(const DesktopPicture& picture);
+    /// Makes `picture` the display picture; false when it could not be shown. Adds what changed
+    /// in the display texture (picture coordinates) to `changed`.
+    bool takeDisplayPicture(const DesktopPicture& picture, QRegion& changed);
+    /// The part of `target` a frame with `parameters` must draw, given what changed in the
+    /// display texture since the frame it holds (`previous`, drawn at `previousSize`).
+    QRegion areaToDraw(const RenderTarget& target, TargetContents contents,
+                       const FrameParameters& parameters,
+                       const std::optional<FrameParameters>& previous, QSize previousSize,
+                       const QRegion& pictureChange) const;
 
     AppState& settings_;
     std::function<double()> clock_;
@@ -144,6 +161,8 @@ private:
     std::optional<double> lastDrawDebugTime_;  // none until the first frame, which reports
     /// The parameters of the frame on screen; none when the next tick must draw.
     std::optional<FrameParameters> drawnParameters_;
+    QSize drawnSize_;              // the target size of the last frame drawn
+    std::vector<QRect> scissors_;  // kept so that a steady stream of frames allocates nothing
     std::vector<Subscription> subscriptions_;
 };
 

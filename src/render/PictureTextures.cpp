@@ -39,7 +39,7 @@ void PictureTextures::allocate(Slot& slot, QSize size, const void* pixels, int r
     ++allocations_;
 }
 
-void PictureTextures::setDisplay(const QImage& source, const std::optional<QRegion>& changed) {
+QRegion PictureTextures::setDisplay(const QImage& source, const std::optional<QRegion>& changed) {
     const QImage picture =
         (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32 ||
          source.format() == QImage::Format_ARGB32_Premultiplied)
@@ -50,7 +50,7 @@ void PictureTextures::setDisplay(const QImage& source, const std::optional<QRegi
     if (slot.texture == 0 || picture.size() != slot.size) {
         allocate(slot, picture.size(), picture.constBits(), rowLength);
         displayHoldsPicture_ = true;
-        return;
+        return QRect(QPoint(0, 0), picture.size());
     }
     const QRect whole(QPoint(0, 0), picture.size());
     QRegion area = changed && displayHoldsPicture_ ? *changed & whole : QRegion(whole);
@@ -70,6 +70,7 @@ void PictureTextures::setDisplay(const QImage& source, const std::optional<QRegi
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     displayHoldsPicture_ = true;
+    return area;
 }
 
 unsigned PictureTextures::sceneTarget(QSize size) {

@@ -27,8 +27,8 @@ public:
     ~PictureTextures();
 
     /// Uploads `picture` into the display texture: only `changed` (picture coordinates) when
-    /// the texture holds the picture it changed from, else all of it.
-    void setDisplay(const QImage& picture, const std::optional<QRegion>& changed = std::nullopt);
+    /// the texture holds the picture it changed from, else all of it. Returns what it uploaded.
+    QRegion setDisplay(const QImage& picture, const std::optional<QRegion>& changed = std::nullopt);
     /// The texture to compose a scene of `size` into, never the display texture. Its contents
     /// are undefined.
     unsigned sceneTarget(QSize size);

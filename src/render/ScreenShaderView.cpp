@@ -1,5 +1,6 @@
 #include "render/ScreenShaderView.h"
 
+#include "render/AreaPresenter.h"
 #include "render/OverlayRenderer.h"
 
 namespace glimmora {
@@ -27,6 +28,7 @@ ScreenShaderView::ScreenShaderView(AppState& settings, std::function<double()> c
     frameTimer_.setInterval(1000 / kFramesPerSecond);
     QObject::connect(&frameTimer_, &QTimer::timeout, this, [this] { tick(); });
     frameTimer_.start();
+    QObject::connect(this, &QOpenGLWindow::frameSwapped, this, &ScreenShaderView::frameShown);
 }
 
 ScreenShaderView::~ScreenShaderView() {
@@ -36,6 +38,7 @@ ScreenShaderView::~ScreenShaderView() {
     // GPU objects must go while their context is current.
     makeCurrent();
     renderer_.reset();
+    presenter_.reset();
     doneCurrent();
 }
 
@@ -49,7 +52,11 @@ void ScreenShaderView::postTick() {
 void ScreenShaderView::tick() {
     tickPosted_ = false;
     if (isExposed() && renderer_->needsFrame()) {
-        update();
+        if (presenter_) {
+            drawInPlace();
+        } else {
+            update();
+        }
     }
     followRenderer();
 }
@@ -62,14 +69,39 @@ void ScreenShaderView::followRenderer() {
     }
 }
 
+void ScreenShaderView::drawInPlace() {
+    makeCurrent();
+    const qreal ratio = devicePixelRatio();
+    const int height = qRound(this->height() * ratio);
+    const QRegion drawn =
+        renderer_->draw({defaultFramebufferObject(), qRound(width() * ratio), height},
+                        backBufferHoldsFrame_ ? OverlayRenderer::TargetContents::LastFrame
+                                              : OverlayRenderer::TargetContents::Unknown);
+    if (drawn.isEmpty()) {
+        return;  // nothing new, or nothing drawn: the back buffer is as it was
+    }
+    backBufferHoldsFrame_ = presenter_->present(drawn, height);
+    if (backBufferHoldsFrame_) {
+        Q_EMIT frameShown();
+    } else {
+        presenter_.reset();  // swaps from now on
+        update();
+    }
+}
+
 void ScreenShaderView::initializeGL() {
     renderer_->initialize();
+    if (renderer_->isSoftwareRenderer() && presenterFactory_) {
+        presenter_ = presenterFactory_();
+    }
 }
 
 void ScreenShaderView::paintGL() {
     const qreal ratio = devicePixelRatio();
     renderer_->draw(
         {defaultFramebufferObject(), qRound(width() * ratio), qRound(height() * ratio)});
+    // Qt swaps after this, and a swapped back buffer may hold anything.
+    backBufferHoldsFrame_ = false;
     followRenderer();
 }
 

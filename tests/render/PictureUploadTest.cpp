@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,10 +36,12 @@ QImage patched(const QImage& base, const QImage& over, const QRegion& area) {
 }
 
 // With every effect off the overlay shows its picture exactly, so what is drawn is what the
-// display texture holds.
+// display texture holds. Every frame is drawn into a target that holds the last frame, so a
+// frame may redraw only what changed: what it shows must not depend on that.
 using PictureUploadTest = test::OffscreenGlTest;
+using Contents = OverlayRenderer::TargetContents;
 
-TEST_F(PictureUploadTest, ARegionUploadShowsWhatAWholeUploadWould) {
+TEST_F(PictureUploadTest, RegionUploadsAndRedrawsShowWhatWholeOnesWould) {
     MemoryUserDefaults defaults;
     AppState settings(defaults);
 
@@ -50,6 +53,7 @@ TEST_F(PictureUploadTest, ARegionUploadShowsWhatAWholeUploadWould) {
     const QImage other = pattern(kSize, 4);
     const QImage small = pattern({32, 24}, 5);
     const QRegion speck(0, 0, 1, 1);  // a wrong, too small region, that must not be trusted
+    const QRegion whole(QRect(QPoint(0, 0), kSize));
     struct Step {
         DesktopPicture picture;
         bool drawn;  // else it waits in the hand-over for the next
@@ -58,30 +62,85 @@ TEST_F(PictureUploadTest, ARegionUploadShowsWhatAWholeUploadWould) {
         const char* what;
         std::vector<Step> steps;
         QImage shown;
+        QRegion lastDrawn;
     };
     const Row rows[] = {
-        {"region", {{{once, nullptr, left}, true}}, once},
+        {"region", {{{once, nullptr, left}, true}}, once, left},
         {"regions merged while waiting",
          {{{once, nullptr, left}, false}, {{twice, nullptr, right}, true}},
-         twice},
-        {"after a withdrawal", {{{}, true}, {{other, nullptr, speck}, true}}, other},
-        {"withdrawn while waiting", {{{}, false}, {{other, nullptr, speck}, true}}, other},
-        {"new size", {{{small, nullptr, speck}, true}}, small},
-        {"unknown region", {{{other, nullptr, std::nullopt}, true}}, other},
+         twice,
+         left + right},
+        {"after a withdrawal", {{{}, true}, {{other, nullptr, speck}, true}}, other, whole},
+        {"withdrawn while waiting", {{{}, false}, {{other, nullptr, speck}, true}}, other, whole},
+        {"new size", {{{small, nullptr, speck}, true}}, small, QRect(0, 0, 32, 24)},
+        {"unknown region", {{{other, nullptr, std::nullopt}, true}}, other, whole},
     };
     for (const Row& row : rows) {
         OverlayRenderer renderer(settings, [] { return 1.0; });
         renderer.initialize();
         OffscreenTarget target(row.shown.size());
         renderer.handOver().submit(first);
-        renderer.draw(target.target());
+        renderer.draw(target.target(), Contents::LastFrame);
+        QRegion drawn;
         for (const Step& step : row.steps) {
             renderer.handOver().submit(step.picture);
             if (step.drawn) {
-                renderer.draw(target.target());
+                drawn = renderer.draw(target.target(), Contents::LastFrame);
             }
         }
         EXPECT_EQ(target.read().convertToFormat(QImage::Format_RGB32), row.shown) << row.what;
+        EXPECT_EQ(drawn, row.lastDrawn) << row.what;
+    }
+}
+
+TEST_F(PictureUploadTest, OnlyLooksThatReadEachPixelsOwnTexelRedrawARegion) {
+    const QImage first = pattern(kSize, 1);
+    const QRegion change(5, 30, 12, 9);
+    const QImage second = patched(first, pattern(kSize, 2), change);
+    struct Row {
+        const char* what;
+        std::function<void(AppState&)> look;
+        std::function<void(AppState&)> between;  // after the first frame
+        bool partial;
+    };
+    const auto lookOf = [](AppState& s) {
+        s.isScreenDimmerEnabled = true;
+        s.screenBrightness = -0.4f;
+        s.isFocusEnabled = true;
+        s.isDyslexiaAidsEnabled = true;
+    };
+    const Row rows[] = {
+        {"dimmer, focus band and tint", lookOf, [](AppState&) {}, true},
+        {"look changed", lookOf, [](AppState& s) { s.screenBrightness = -0.2f; }, false},
+        {"ruler magnifies", [](AppState& s) { s.isReadingRulerEnabled = true; }, [](AppState&) {},
+         false},
+        {"channels split",
+         [](AppState& s) {
+             s.isRetroEffectEnabled = true;
+             s.isRGBShiftEnabled = true;
+         },
+         [](AppState&) {}, false},
+    };
+    for (const Row& row : rows) {
+        MemoryUserDefaults defaults;
+        AppState settings(defaults);
+        row.look(settings);
+        OverlayRenderer renderer(settings, [] { return 1.0; });
+        renderer.initialize();
+        OffscreenTarget target(kSize);
+        renderer.handOver().submit(first);
+        renderer.draw(target.target(), Contents::LastFrame);
+        row.between(settings);
+        renderer.handOver().submit(DesktopPicture{second, nullptr, change});
+        const QRegion drawn = renderer.draw(target.target(), Contents::LastFrame);
+        EXPECT_EQ(drawn, row.partial ? change : QRegion(QRect(QPoint(0, 0), kSize))) << row.what;
+
+        OverlayRenderer fresh(settings, [] { return 1.0; });
+        fresh.initialize();
+        OffscreenTarget wholeTarget(kSize);
+        fresh.handOver().submit(second);
+        fresh.draw(wholeTarget.target());
+        EXPECT_EQ(target.read(), wholeTarget.read()) << row.what;
     }
 }
 
