@@ -514,6 +514,15 @@ vec3 applyExplosion(vec2 p, float aspect, vec3 c) {
 // ---------------------------------------------------------------------------------------------
 
 void main() {
+#if GROUP_RETRO + GROUP_FOCUS_BAND + GROUP_SMART_FOCUS + GROUP_SPOTLIGHT + GROUP_BREATH + \
+        GROUP_RULER + GROUP_COLOR_FILTER + GROUP_DIMMER + GROUP_DYSLEXIA + GROUP_EXPLOSION == 0
+    // Nothing on: the picture as it is (pictures are opaque), in the plainest form, which
+    // Mesa's software rasteriser recognises and copies row by row instead of running a shader
+    // per pixel: about half the cost of a frame. (Its form with alpha forced to one swaps red
+    // and blue in a BGRA window there.)
+    fragColor = texture(desktop, vTexCoord);
+    return;
+#endif
     vec2 p = vTexCoord;
     vec2 texSize = vec2(textureSize(desktop, 0));
     float aspect = texSize.x / texSize.y;

@@ -40,11 +40,11 @@ void PictureTextures::allocate(Slot& slot, QSize size, const void* pixels, int r
 }
 
 QRegion PictureTextures::setDisplay(const QImage& source, const std::optional<QRegion>& changed) {
-    const QImage picture =
-        (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32 ||
-         source.format() == QImage::Format_ARGB32_Premultiplied)
-            ? source
-            : source.convertToFormat(QImage::Format_RGB32);
+    // Opaque pixels only: a frame with every effect off shows the texture as it is, alpha
+    // included.
+    const QImage picture = source.format() == QImage::Format_RGB32
+                               ? source
+                               : source.convertToFormat(QImage::Format_RGB32);
     const int rowLength = static_cast<int>(picture.bytesPerLine() / 4);
     Slot& slot = slots_[display_];
     if (slot.texture == 0 || picture.size() != slot.size) {

@@ -16,9 +16,10 @@ namespace glimmora {
 /// composed on the GPU into the second texture instead, which becomes the display texture only
 /// once the composition succeeded, so a failed one never spoils the last good picture.
 ///
-/// Both hold pictures top row first (row 0 is the picture's top) in 8-bit RGBA, and are reused
-/// while the picture size stays the same. Needs a current OpenGL context for every call,
-/// destruction included.
+/// Both hold opaque pictures top row first (row 0 is the picture's top) in 8-bit RGBA: a
+/// picture in Format_RGB32 must hold 0xff in every alpha byte, as QImage keeps it, and one in
+/// any other format is converted. They are reused while the picture size stays the same.
+/// Needs a current OpenGL context for every call, destruction included.
 class PictureTextures {
 public:
     PictureTextures() = default;
