@@ -58,6 +58,8 @@ constexpr unsigned kScanLinesBit = 1u << 12;
 constexpr unsigned kGrainBit = 1u << 13;
 // The ruler magnifies, and slices and the channel split sample beside the pixel's own texel.
 constexpr unsigned kMovesSamples = kRulerBit | kSlicesBit | kSplitBit;
+// Rows beyond the ruler's band drawn with it: its frame reaches a row out, and rounding another.
+constexpr int kRulerBandMargin = 3;
 static_assert(std::size(kVariantNames) == std::bit_width(GlPipeline::kAllVariants));
 
 // The option indices the ingredients depend on, as the shader numbers them.
@@ -216,6 +218,48 @@ void GlPipeline::create() {
         uniformBuffers_[binding] = makeBuffer(GL_UNIFORM_BUFFER, nullptr, (size + 15) / 16 * 16);
     }
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
+}
+
+void GlPipeline::draw(unsigned texture, const FrameParameters& parameters, bool oneToOne,
+                      std::span<const QRect> only) {
+    const unsigned variant = variantOf(parameters);
+    if (!oneToOne || (variant & kRulerBit) == 0) {
+        drawVariant(variant, texture, parameters, oneToOne, only);
+        return;
+    }
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const QRect whole(viewport[0], viewport[1], viewport[2], viewport[3]);
+    // The band's rows, counted from the top as the parameters count them, with its frame and a
+    // margin for rounding; then as OpenGL counts them, from the bottom.
+    const ReadingRulerParams& ruler = parameters.readingRuler;
+    const double height = whole.height();
+    const int top = static_cast<int>(std::floor((ruler.rulerY - 0.5 * ruler.height) * height)) -
+                    kRulerBandMargin;
+    const int bottom = static_cast<int>(std::ceil((ruler.rulerY + 0.5 * ruler.height) * height)) +
+                       kRulerBandMargin;
+    const QRect band =
+        QRect(whole.x(), whole.y() + whole.height() - bottom, whole.width(), bottom - top) & whole;
+    QRegion area;
+    for (const QRect& rect : only) {
+        area += rect;
+    }
+    if (only.empty()) {
+        area = whole;
+    }
+    FrameParameters outside = parameters;
+    outside.readingRuler.enabled = 0;
+    drawWithin(variantOf(outside), texture, outside, true, area - band);
+    drawWithin(variant, texture, parameters, true, area & band);
+}
+
+void GlPipeline::drawWithin(unsigned variant, unsigned texture, const FrameParameters& parameters,
+                            bool oneToOne, const QRegion& area) {
+    if (area.isEmpty()) {
+        return;
+    }
+    rectangles_.assign(area.begin(), area.end());
+    drawVariant(variant, texture, parameters, oneToOne, rectangles_);
 }
 
 bool GlPipeline::readsOwnTexelOnly(const FrameParameters& parameters) {

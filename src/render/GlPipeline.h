@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QRect>
+#include <QRegion>
 #include <array>
 #include <span>
+#include <vector>
 
 #include "render/ParameterBlocks.h"
 
@@ -39,10 +41,12 @@ public:
     /// samples, each pixel reads exactly one texel and nearest filtering gives the same result
     /// for less work. `only`: when not empty, the rectangles (framebuffer coordinates, row 0 at
     /// the bottom as OpenGL counts) outside which nothing is drawn.
+    ///
+    /// One to one, the rows outside the reading ruler's band are drawn by the program without
+    /// the ruler: the filtered sampling its magnification needs costs a software rasteriser
+    /// about as much as the rest of the frame, and outside its band the ruler changes nothing.
     void draw(unsigned texture, const FrameParameters& parameters, bool oneToOne = false,
-              std::span<const QRect> only = {}) {
-        drawVariant(variantOf(parameters), texture, parameters, oneToOne, only);
-    }
+              std::span<const QRect> only = {});
     /// The same with the program of `variant`, which must hold every group and ingredient the
     /// frame uses (kAllVariants holds them all).
     void drawVariant(unsigned variant, unsigned texture, const FrameParameters& parameters,
@@ -63,6 +67,9 @@ public:
     int variantCount() const;
 
 private:
+    /// Draws `variant` within `area` (none: nothing).
+    void drawWithin(unsigned variant, unsigned texture, const FrameParameters& parameters,
+                    bool oneToOne, const QRegion& area);
     /// Compiles and links `variant`, or returns 0 after logging the error.
     unsigned buildProgram(unsigned variant) const;
 
@@ -75,6 +82,7 @@ private:
     unsigned positionBuffer_ = 0;
     unsigned uvBuffer_ = 0;
     std::array<unsigned, 13> uniformBuffers_{};  // index = binding; 0 unused
+    std::vector<QRect> rectangles_;  // kept so that a steady stream of frames allocates nothing
 };
 
 }  // namespace glimmora
