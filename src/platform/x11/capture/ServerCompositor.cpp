@@ -165,21 +165,17 @@ QRegion ServerCompositor::update() {
         if (!window.isComposited()) {
             continue;
         }
-        const bool reset = std::exchange(window.contentReset, false);
+        // A newly named or shown window was exposed as a whole; its damage went unread.
+        window.contentReset = false;
         const QRect visible = window.outer & capture_;
         if (window.picture == XCB_NONE || visible.isEmpty()) {
             continue;
         }
         QRegion drawn;
-        if (reset) {
-            drawn = visible;
-        } else {
-            // DAMAGE counts from the window's inside corner.
-            const QPoint origin =
-                window.outer.topLeft() + QPoint(window.borderWidth, window.borderWidth);
-            for (size_t r = damageOfWindow_[i].begin; r < damageOfWindow_[i].end; ++r) {
-                drawn += damage_[r].translated(origin) & visible;
-            }
+        const QPoint origin =  // DAMAGE counts from the window's inside corner
+            window.outer.topLeft() + QPoint(window.borderWidth, window.borderWidth);
+        for (size_t r = damageOfWindow_[i].begin; r < damageOfWindow_[i].end; ++r) {
+            drawn += damage_[r].translated(origin) & visible;
         }
         changed += drawn - coveredAbove;
         coveredAbove += visible;
