@@ -31,11 +31,13 @@ class X11Display;
 ///
 /// Costs: an update is one XFIXES round trip for all damaged windows together (none when nothing
 /// was drawn); a picture is a few requests per window in its out-of-date area and one round trip,
-/// so that the server has finished writing before the picture is handed over.
+/// so that the server has finished writing before the picture is handed over. The server copies
+/// a change once into each picture as its turn comes; we copy nothing, and the draw loop uploads
+/// the changed area.
 ///
 /// A server without shared pixmaps gets one plain pixmap, composed the same way at every update,
 /// and each picture reads what it lacks from it through MIT-SHM: one read of the changed area
-/// instead of one per window.
+/// instead of one per window, which the server writes into shared memory and we copy once more.
 class ServerCompositor {
 public:
     /// `pictureCount` pictures of `capture` (the picture's rectangle in root coordinates); null
