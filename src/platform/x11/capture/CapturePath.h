@@ -7,8 +7,8 @@ enum class CapturePath {
     /// Scenes: the draw loop binds the windows' pixmaps as textures
     /// (GLX_EXT_texture_from_pixmap) and composes them on the GPU; no pixel crosses the CPU.
     ZeroCopy,
-    /// Pictures: the damaged areas are read through MIT-SHM and composed on the CPU, then
-    /// uploaded.
+    /// Pictures: the X server composes the changed areas into pixmaps whose memory we share
+    /// (MIT-SHM), then the draw loop uploads them.
     Copying,
 };
 

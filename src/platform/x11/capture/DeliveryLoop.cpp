@@ -8,11 +8,10 @@
 #include <csignal>
 #include <functional>
 
-#include "platform/x11/capture/CpuCompositor.h"
 #include "platform/x11/capture/DeliveryControl.h"
 #include "platform/x11/capture/PicturePool.h"
 #include "platform/x11/capture/SceneBuilder.h"
-#include "platform/x11/capture/ShmImageReader.h"
+#include "platform/x11/capture/ServerCompositor.h"
 #include "platform/x11/capture/TopLevelWindowList.h"
 #include "platform/x11/connection/PrimaryMonitor.h"
 #include "platform/x11/connection/X11Display.h"
@@ -64,7 +63,6 @@ void DeliveryLoop::run(const std::function<void(std::optional<QString> error)>& 
     pool_.reset();
     compositor_.reset();
     tracker_.reset();
-    reader_.reset();
     control_.setConnectionDescriptor(-1);
     display_.reset();
 }
@@ -83,24 +81,20 @@ std::optional<QString> DeliveryLoop::prepare() {
     const QRect capture(monitor.topLeft(),
                         setup_.pictureSize.isEmpty() ? monitor.size() : setup_.pictureSize);
     const bool copying = setup_.path == CapturePath::Copying;
-    if (copying) {
-        reader_ = ShmImageReader::create(
-            display_->connection(), static_cast<size_t>(capture.width()) * capture.height() * 4,
-            &error);
-        if (!reader_) {
-            return error;
-        }
-    }
     const X11Display& display = *display_;
     tracker_ = std::make_unique<TopLevelWindowList>(
-        display_, [&display](uint8_t depth) { return display.isCopyableDepth(depth); });
+        display_, [&display](uint8_t depth) { return display.isCopyableDepth(depth); }, copying);
     if (std::optional<QString> failed = tracker_->start()) {
         return failed;
     }
     classify(setup_.ownWindows, tracker_->lastSerial());
     if (copying) {
-        compositor_ = std::make_unique<CpuCompositor>(*display_, *tracker_, *reader_, capture);
-        pool_ = std::make_unique<PicturePool>(capture.size(), std::max(setup_.pictureCount, 2));
+        compositor_ = ServerCompositor::create(*display_, *tracker_, capture,
+                                               std::max(setup_.pictureCount, 2), &error);
+        if (!compositor_) {
+            return error;
+        }
+        pool_ = std::make_unique<PicturePool>(compositor_->takePictures());
     } else {
         sceneBuilder_ = std::make_unique<SceneBuilder>(display_, *tracker_, capture);
     }
@@ -202,7 +196,9 @@ void DeliveryLoop::producePicture() {
         return;  // the consumer holds every picture; try again next interval
     }
     QImage& picture = pool_->picture(index);
-    compositor_->compose(picture, pool_->outOfDate(index));
+    if (!compositor_->compose(index, picture, pool_->outOfDate(index))) {
+        return;  // still owed: the next interval tries again
+    }
     pool_->markDelivered(index);
     pictureOwed_ = false;
     // The first picture of a stream is new as a whole to whoever takes it.

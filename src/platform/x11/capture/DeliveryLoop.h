@@ -16,16 +16,15 @@
 
 namespace glimmora {
 
-class CpuCompositor;
 class DeliveryControl;
 class PicturePool;
 class SceneBuilder;
-class ShmImageReader;
+class ServerCompositor;
 class TopLevelWindowList;
 class X11Display;
 
 /// The body of a capture stream's delivery thread: its own X connection, the window tracker,
-/// the CPU compositor (copying path) or the scene builder (zero-copy path), and the timing of
+/// the server compositor (copying path) or the scene builder (zero-copy path), and the timing of
 /// pictures and signs of life.
 ///
 /// Pictures (or scenes) come at most once per `minimumInterval` and only when something
@@ -92,11 +91,10 @@ private:
     Clock::duration interval_;
 
     std::shared_ptr<X11Display> display_;  // shared with the pixmaps of scenes handed out
-    std::unique_ptr<ShmImageReader> reader_;
     std::unique_ptr<TopLevelWindowList> tracker_;
-    std::unique_ptr<CpuCompositor> compositor_;   // copying path
-    std::unique_ptr<PicturePool> pool_;           // copying path
-    std::unique_ptr<SceneBuilder> sceneBuilder_;  // zero-copy path
+    std::unique_ptr<ServerCompositor> compositor_;  // copying path
+    std::unique_ptr<PicturePool> pool_;             // copying path
+    std::unique_ptr<SceneBuilder> sceneBuilder_;    // zero-copy path
 
     Clock::time_point lastUpdate_;
     Clock::time_point lastDelivery_;

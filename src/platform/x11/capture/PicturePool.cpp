@@ -4,11 +4,10 @@
 
 namespace glimmora {
 
-PicturePool::PicturePool(QSize size, int count) {
-    slots_.resize(static_cast<size_t>(std::max(count, 1)));
-    for (Slot& slot : slots_) {
-        slot.picture = QImage(size, QImage::Format_RGB32);
-        slot.outOfDate = QRect(QPoint(0, 0), size);
+PicturePool::PicturePool(std::vector<QImage> pictures) {
+    for (QImage& picture : pictures) {
+        const QRect whole = picture.rect();
+        slots_.push_back({std::move(picture), whole});
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QRegion>
-#include <QSize>
 #include <vector>
 
 namespace glimmora {
@@ -13,8 +12,8 @@ namespace glimmora {
 /// so bringing it up to date repaints only those.
 class PicturePool {
 public:
-    /// `count` pictures of `size`, Format_RGB32, all entirely out of date.
-    PicturePool(QSize size, int count);
+    /// Delivers `pictures` (at least one, all of one size), all entirely out of date.
+    explicit PicturePool(std::vector<QImage> pictures);
 
     /// Marks `area` (picture coordinates) out of date in every picture.
     void invalidate(const QRegion& area);

@@ -44,12 +44,14 @@ WindowCookies askAbout(xcb_connection_t* c, xcb_window_t id) {
 }  // namespace
 
 TopLevelWindowList::TopLevelWindowList(std::shared_ptr<X11Display> display,
-                                       std::function<bool(uint8_t depth)> isCopyableDepth)
+                                       std::function<bool(uint8_t depth)> isCopyableDepth,
+                                       bool makesPictures)
     : display_(std::move(display)),
       connection_(display_->connection()),
       root_(display_->root()),
       damageEventBase_(display_->damageEventBase()),
-      isCopyableDepth_(std::move(isCopyableDepth)) {}
+      isCopyableDepth_(std::move(isCopyableDepth)),
+      makesPictures_(makesPictures) {}
 
 TopLevelWindowList::~TopLevelWindowList() {
     for (TrackedWindow& window : windows_) {
@@ -115,6 +117,7 @@ void TopLevelWindowList::track(xcb_window_t id, const xcb_get_window_attributes_
     window.outer = QRect(geometry.x, geometry.y, geometry.width + 2 * geometry.border_width,
                          geometry.height + 2 * geometry.border_width);
     window.depth = geometry.depth;
+    window.visual = attributes.visual;
     window.inputOutput = attributes._class == XCB_WINDOW_CLASS_INPUT_OUTPUT;
     window.copyable = isCopyableDepth_(geometry.depth);
     window.viewable = attributes.map_state == XCB_MAP_STATE_VIEWABLE;
@@ -199,11 +202,23 @@ void TopLevelWindowList::nameContents(TrackedWindow& window) {
     xcb_composite_name_window_pixmap(connection_, window.id, pixmap);
     window.pixmap = SharedPixmap(display_, pixmap);
     window.contentReset = true;
+    if (!makesPictures_) {
+        return;
+    }
+    if (const xcb_render_pictformat_t format = display_->pictureFormat(window.depth, window.visual);
+        format != XCB_NONE) {
+        window.picture = xcb_generate_id(connection_);
+        xcb_render_create_picture(connection_, window.picture, pixmap, format, 0, nullptr);
+    }
 }
 
 void TopLevelWindowList::releaseContents(TrackedWindow& window) {
     // Freed now unless a scene still names it; then with the last such scene.
     window.pixmap.reset();
+    if (window.picture != XCB_NONE && !xcb_connection_has_error(connection_)) {
+        xcb_render_free_picture(connection_, window.picture);
+    }
+    window.picture = XCB_NONE;
 }
 
 void TopLevelWindowList::expose(const TrackedWindow& window) {
@@ -214,6 +229,10 @@ void TopLevelWindowList::expose(const TrackedWindow& window) {
 
 void TopLevelWindowList::handleEvent(const xcb_generic_event_t& event) {
     const uint8_t type = event.response_type & 0x7f;
+    if (type == 0) {
+        onError(reinterpret_cast<const xcb_generic_error_t&>(event));
+        return;
+    }
     if (type == damageEventBase_ + XCB_DAMAGE_NOTIFY) {
         const auto& damage = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
         if (TrackedWindow* window = find(damage.drawable)) {
@@ -287,7 +306,7 @@ void TopLevelWindowList::handleEvent(const xcb_generic_event_t& event) {
             break;
         }
         default:
-            break;  // errors of vanished windows, and events we did not ask for
+            break;  // events we did not ask for
     }
 }
 
@@ -311,6 +330,18 @@ void TopLevelWindowList::onUnmap(xcb_window_t id) {
         expose(*window);
         window->viewable = false;
         releaseContents(*window);
+    }
+}
+
+void TopLevelWindowList::onError(const xcb_generic_error_t& error) {
+    // The window was gone before its pixmap was named, so neither the pixmap nor its picture
+    // exists: compose without it until it is named again (or its end is reported).
+    for (TrackedWindow& window : windows_) {
+        if (window.picture != XCB_NONE &&
+            (error.resource_id == window.picture || error.resource_id == window.pixmap.id())) {
+            expose(window);
+            window.picture = XCB_NONE;
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <xcb/damage.h>
+#include <xcb/render.h>
 #include <xcb/xcb.h>
 #include <QRect>
 #include <QRegion>
@@ -24,6 +25,7 @@ struct TrackedWindow {
     QRect outer;
     int borderWidth = 0;
     uint8_t depth = 0;
+    xcb_visualid_t visual = XCB_NONE;
     bool inputOutput = true;
     bool viewable = false;
     /// Whether its pixels come as 32-bit words (depth 24 or 32); others are left out.
@@ -40,6 +42,10 @@ struct TrackedWindow {
     /// The window's contents, named while it is viewable and renamed after each map and
     /// resize. Shared: a pixmap replaced here lives on while a scene handed out still names it.
     SharedPixmap pixmap;
+    /// A RENDER picture of `pixmap`, for a consumer that composes on the server; XCB_NONE when
+    /// none was asked for, or when the server could not make it (the window vanished before its
+    /// pixmap was named): such a window is left out until its pixmap is named again.
+    xcb_render_picture_t picture = XCB_NONE;
     /// DAMAGE reported new drawing that has not been subtracted yet.
     bool damaged = false;
     /// The pixmap was (re)named or the window became visible to capture: read all of it.
@@ -52,18 +58,21 @@ struct TrackedWindow {
 /// Keeps the list of top-level windows, their geometry, stacking, named pixmaps and DAMAGE
 /// objects up to date from the root's SubstructureNotify events.
 ///
-/// It reads no pixels: a consumer (the CPU compositor, or the scene builder whose scenes the GPU
-/// composes from the same pixmaps) reads `windows()`, acts on `damaged` and `contentReset` and
-/// clears them. Windows that vanish between an event and a request are dropped quietly; the
-/// errors they cause are expected.
+/// It reads no pixels: a consumer (the server compositor, or the scene builder whose scenes the
+/// GPU composes from the same pixmaps) reads `windows()`, acts on `damaged` and `contentReset`
+/// and clears them. Windows that vanish between an event and a request are dropped quietly; the
+/// errors they cause are expected, and an error about a window's picture or pixmap takes its
+/// picture away.
 class TopLevelWindowList {
 public:
     /// Tracks the children of `display`'s root, on its connection (with the capture extensions
-    /// initialised). `isCopyableDepth` says which window depths the consumer can show.
+    /// initialised). `isCopyableDepth` says which window depths the consumer can show;
+    /// `makesPictures`, whether it wants a RENDER picture of each named pixmap.
     TopLevelWindowList(std::shared_ptr<X11Display> display,
-                       std::function<bool(uint8_t depth)> isCopyableDepth);
+                       std::function<bool(uint8_t depth)> isCopyableDepth,
+                       bool makesPictures = false);
     /// Lets go of the named pixmaps (freed unless a scene still holds them) and frees the
-    /// DAMAGE objects (when the connection still works).
+    /// DAMAGE objects and pictures (when the connection still works).
     ~TopLevelWindowList();
     TopLevelWindowList(const TopLevelWindowList&) = delete;
     TopLevelWindowList& operator=(const TopLevelWindowList&) = delete;
@@ -73,7 +82,7 @@ public:
     /// that no change slips between the reading and the events. All start unclassified.
     std::optional<QString> start();
 
-    /// Applies one event from the connection's queue; others are ignored.
+    /// Applies one event (or error) from the connection's queue; others are ignored.
     void handleEvent(const xcb_generic_event_t& event);
 
     /// Bottom to top, as the server stacks them.
@@ -118,12 +127,14 @@ private:
     void onConfigure(const xcb_configure_notify_event_t& event);
     void onMap(xcb_window_t id);
     void onUnmap(xcb_window_t id);
+    void onError(const xcb_generic_error_t& error);
 
     std::shared_ptr<X11Display> display_;
     xcb_connection_t* connection_;
     xcb_window_t root_;
     uint8_t damageEventBase_;
     std::function<bool(uint8_t)> isCopyableDepth_;
+    bool makesPictures_;
     xcb_atom_t rootPixmapAtom_ = XCB_NONE;
     xcb_atom_t setRootAtom_ = XCB_NONE;
 

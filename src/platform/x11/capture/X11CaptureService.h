@@ -15,8 +15,9 @@ class X11Display;
 /// windows. Main thread only.
 ///
 /// Streams take the zero-copy path (scenes composed on the GPU from the windows' pixmaps) when
-/// it is preferred and the draw loop says it can compose scenes, the copying path (pictures
-/// read through MIT-SHM) otherwise. Each stream keeps the path it was made with.
+/// it is preferred and the draw loop says it can compose scenes, the copying path (pictures the
+/// X server composes in memory it shares with us) otherwise. Each stream keeps the path it was made
+/// with.
 class X11CaptureService final : public CaptureService {
 public:
     /// `displayName` as for xcb_connect; empty means $DISPLAY. Connects on first use.

@@ -2,6 +2,7 @@
 
 #include <xcb/composite.h>
 #include <xcb/damage.h>
+#include <xcb/render.h>
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
 #include <bit>
@@ -63,7 +64,7 @@ QString X11Display::errorText() const {
 std::optional<QString> X11Display::initialiseCaptureExtensions() {
     xcb_connection_t* c = connection_;
     for (xcb_extension_t* extension :
-         {&xcb_composite_id, &xcb_damage_id, &xcb_xfixes_id, &xcb_shm_id}) {
+         {&xcb_composite_id, &xcb_damage_id, &xcb_xfixes_id, &xcb_shm_id, &xcb_render_id}) {
         xcb_prefetch_extension_data(c, extension);
     }
     const struct {
@@ -72,7 +73,8 @@ std::optional<QString> X11Display::initialiseCaptureExtensions() {
     } required[] = {{&xcb_composite_id, "Composite"},
                     {&xcb_damage_id, "DAMAGE"},
                     {&xcb_xfixes_id, "XFIXES"},
-                    {&xcb_shm_id, "MIT-SHM"}};
+                    {&xcb_shm_id, "MIT-SHM"},
+                    {&xcb_render_id, "RENDER"}};
     for (const auto& extension : required) {
         const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, extension.id);
         if (data == nullptr || !data->present) {
@@ -87,6 +89,8 @@ std::optional<QString> X11Display::initialiseCaptureExtensions() {
     const auto xfixesCookie = xcb_xfixes_query_version(c, 5, 0);
     const auto damageCookie = xcb_damage_query_version(c, 1, 1);
     const auto shmCookie = xcb_shm_query_version(c);
+    const auto renderCookie = xcb_render_query_version(c, 0, 11);
+    const auto formatsCookie = xcb_render_query_pict_formats(c);
     XcbReply<xcb_composite_query_version_reply_t> composite(
         xcb_composite_query_version_reply(c, compositeCookie, nullptr));
     XcbReply<xcb_xfixes_query_version_reply_t> xfixes(
@@ -94,6 +98,9 @@ std::optional<QString> X11Display::initialiseCaptureExtensions() {
     XcbReply<xcb_damage_query_version_reply_t> damage(
         xcb_damage_query_version_reply(c, damageCookie, nullptr));
     XcbReply<xcb_shm_query_version_reply_t> shm(xcb_shm_query_version_reply(c, shmCookie, nullptr));
+    XcbReply<xcb_render_query_version_reply_t> render(
+        xcb_render_query_version_reply(c, renderCookie, nullptr));
+    formats_.reset(xcb_render_query_pict_formats_reply(c, formatsCookie, nullptr));
     if (!composite || (composite->major_version == 0 && composite->minor_version < 2)) {
         return QStringLiteral("X server's Composite extension is older than 0.2");
     }
@@ -105,6 +112,10 @@ std::optional<QString> X11Display::initialiseCaptureExtensions() {
     }
     if (!shm) {
         return QStringLiteral("X server's MIT-SHM extension does not answer");
+    }
+    sharedPixmaps_ = shm->shared_pixmaps != 0 && shm->pixmap_format == XCB_IMAGE_FORMAT_Z_PIXMAP;
+    if (!render || (render->major_version == 0 && render->minor_version < 11) || !formats_) {
+        return QStringLiteral("X server's RENDER extension is older than 0.11");
     }
 
     const bool serverLittleEndian = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
@@ -129,6 +140,40 @@ bool X11Display::isCopyableDepth(uint8_t depth) const {
         }
     }
     return false;
+}
+
+xcb_render_pictformat_t X11Display::pictureFormat(uint8_t depth, xcb_visualid_t visual) const {
+    if (!formats_) {
+        return XCB_NONE;
+    }
+    if (visual != XCB_NONE) {
+        for (auto screens = xcb_render_query_pict_formats_screens_iterator(formats_.get());
+             screens.rem > 0; xcb_render_pictscreen_next(&screens)) {
+            for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem > 0;
+                 xcb_render_pictdepth_next(&depths)) {
+                for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data);
+                     visuals.rem > 0; xcb_render_pictvisual_next(&visuals)) {
+                    if (visuals.data->visual == visual) {
+                        return visuals.data->format;
+                    }
+                }
+            }
+        }
+        return XCB_NONE;
+    }
+    const uint16_t alphaMask = depth == 32 ? 0xff : 0;
+    for (auto formats = xcb_render_query_pict_formats_formats_iterator(formats_.get());
+         formats.rem > 0; xcb_render_pictforminfo_next(&formats)) {
+        const xcb_render_pictforminfo_t& format = *formats.data;
+        const xcb_render_directformat_t& d = format.direct;
+        if (format.type == XCB_RENDER_PICT_TYPE_DIRECT && format.depth == depth &&
+            d.red_shift == 16 && d.red_mask == 0xff && d.green_shift == 8 && d.green_mask == 0xff &&
+            d.blue_shift == 0 && d.blue_mask == 0xff && d.alpha_mask == alphaMask &&
+            (alphaMask == 0 || d.alpha_shift == 24)) {
+            return format.id;
+        }
+    }
+    return XCB_NONE;
 }
 
 }  // namespace glimmora

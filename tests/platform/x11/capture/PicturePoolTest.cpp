@@ -6,9 +6,11 @@ namespace glimmora {
 namespace {
 
 TEST(PicturePoolTest, HandsOutTheFreshestFreePictureAndWhatItMustRepaint) {
-    PicturePool pool(QSize(64, 48), 3);
-    EXPECT_EQ(pool.picture(1).size(), QSize(64, 48));
-    EXPECT_EQ(pool.picture(1).format(), QImage::Format_RGB32);
+    std::vector<QImage> pictures;
+    for (int i = 0; i < 3; ++i) {
+        pictures.emplace_back(64, 48, QImage::Format_RGB32);
+    }
+    PicturePool pool(std::move(pictures));
     pool.markDelivered(2);
     pool.invalidate(QRegion(0, 0, 4, 4));
     pool.markDelivered(0);

@@ -11,7 +11,10 @@
 #include <thread>
 
 #include "platform/x11/capture/DeliveryLoop.h"
+#include "platform/x11/capture/TopLevelWindowList.h"
+#include "platform/x11/connection/X11Display.h"
 #include "support/CaptureTestSupport.h"
+#include "support/LogCapture.h"
 
 namespace glimmora::test {
 namespace {
@@ -22,12 +25,33 @@ const Rgb kBlue{32, 64, 208};
 const Rgb kYellow{224, 208, 16};
 const Rgb kPlain{0, 0, 0};  // no window, no wallpaper
 
-// Both paths show the same desktop: the copying one in its pictures, the zero-copy one in its
+// The copying path with shared pixmaps or, as on a server without them, reading a composed one.
+struct Way {
+    CapturePath path;
+    bool sharedPixmaps = true;
+};
+void PrintTo(const Way& way, std::ostream* out) {
+    *out << (way.path == CapturePath::ZeroCopy ? "ZeroCopy"
+             : way.sharedPixmaps               ? "Copying"
+                                               : "CopyingWithoutSharedPixmaps");
+}
+
+// Every way shows the same desktop: the copying one in its pictures, the zero-copy one in its
 // scenes once the GPU composed them.
-class DesktopCaptureTest : public CaptureDesktopTest,
-                           public ::testing::WithParamInterface<CapturePath> {
+class DesktopCaptureTest : public CaptureDesktopTest, public ::testing::WithParamInterface<Way> {
 protected:
-    DesktopCaptureTest() : CaptureDesktopTest(GetParam()) {}
+    DesktopCaptureTest() : CaptureDesktopTest(GetParam().path) {
+        if (!GetParam().sharedPixmaps) {
+            qputenv("GLIMMORA_NO_SHARED_PIXMAPS", "1");
+        }
+    }
+    ~DesktopCaptureTest() override { qunsetenv("GLIMMORA_NO_SHARED_PIXMAPS"); }
+    /// The alpha byte as stored: Format_RGB32 requires 0xff, which pixel() would not show.
+    int storedAlpha(int px, int py) const {
+        return qAlpha(reinterpret_cast<const QRgb*>(picture.constScanLine(py))[px]);
+    }
+
+    LogCapture log;
 };
 
 TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) {
@@ -59,6 +83,11 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
     EXPECT_EQ(at(10, 310), kBlue);
     EXPECT_EQ(at(9, 310), kRed);
     EXPECT_EQ(at(50, 430), kBlue) << "a translucent window, shown opaque";
+    EXPECT_EQ(storedAlpha(50, 430), 255);
+    EXPECT_EQ(storedAlpha(70, 70), 255);
+    EXPECT_EQ(log.text().find("without shared pixmaps") != std::string::npos,
+              !GetParam().sharedPixmaps)
+        << log.text();
 
     x.raise(red);
     ASSERT_TRUE(showsSoon(200, 200, kRed)) << "raised";
@@ -71,6 +100,8 @@ TEST_P(DesktopCaptureTest, ShowsTheDesktopButNotTheOverlayAndFollowsItsChanges) 
     EXPECT_EQ(at(300, 300), kGreen) << "the tile where it was";
     x.resize(green, 80, 50);
     ASSERT_TRUE(showsSoon(591, 441, kYellow)) << "shrunk";
+    x.fill(green, {70, 40, 10, 10}, kBlue);
+    ASSERT_TRUE(showsSoon(585, 435, kBlue)) << "drawn inside a border";
     x.unmap(red);
     ASSERT_TRUE(showsSoon(100, 100, kGreen)) << "unmapped";
     x.destroy(overlay);
@@ -112,8 +143,43 @@ TEST_P(DesktopCaptureTest, LeavesOwnWindowsOutAlsoWhenTheyAppearLaterOrInAFrame)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, DesktopCaptureTest,
-                         ::testing::Values(CapturePath::Copying, CapturePath::ZeroCopy),
+                         ::testing::Values(Way{CapturePath::Copying}, Way{CapturePath::ZeroCopy},
+                                           Way{CapturePath::Copying, false}),
                          ::testing::PrintToStringParamName());
+
+TEST_F(X11CaptureServerTest, AnErrorAboutAWindowsPictureLeavesItOutUntilItsPixmapIsNamedAgain) {
+    X11TestDisplay x(server.display());
+    const xcb_window_t shown = x.createWindow({10, 10, 40, 30}, true);
+    x.map(shown);
+    x.sync();
+    QString error;
+    const std::shared_ptr<X11Display> display =
+        X11Display::open(QString::fromStdString(server.display()), &error);
+    ASSERT_TRUE(display && !display->initialiseCaptureExtensions()) << error.toStdString();
+    TopLevelWindowList tracker(
+        display, [](uint8_t) { return true; }, true);
+    ASSERT_EQ(tracker.start(), std::nullopt);
+    tracker.classify({}, tracker.lastSerial());
+    const auto pictureOf = [&] {
+        return std::ranges::find(tracker.windows(), shown, &TrackedWindow::id)->picture;
+    };
+    ASSERT_NE(pictureOf(), XCB_NONE);
+    tracker.takeExposed();
+    xcb_generic_error_t failure{};
+    failure.resource_id = pictureOf();
+    tracker.handleEvent(reinterpret_cast<const xcb_generic_event_t&>(failure));
+    EXPECT_EQ(pictureOf(), XCB_NONE);
+    EXPECT_EQ(tracker.takeExposed(), QRegion(10, 10, 40, 30));
+    x.resize(shown, 50, 30);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(display->connection())}) {
+                tracker.handleEvent(*event);
+            }
+            return pictureOf() != XCB_NONE;
+        },
+        3s));
+}
 
 TEST_F(X11CaptureServerTest, CompletesStartAndStopOnTheMainThreadAndStopsUnderAHungServer) {
     using Step = void (CaptureStreamSession::*)(std::function<void(std::optional<QString>)>);
