@@ -31,14 +31,19 @@ std::unique_ptr<AreaPresenter> GlxAreaPresenter::forCurrentContext() {
     if (copy == nullptr) {
         return nullptr;
     }
-    return std::unique_ptr<AreaPresenter>(new GlxAreaPresenter(display, drawable, copy));
+    return std::unique_ptr<AreaPresenter>(new GlxAreaPresenter(copy));
 }
 
 bool GlxAreaPresenter::present(const QRegion& area, int height) {
+    Display* display = glXGetCurrentDisplay();
+    const GLXDrawable drawable = glXGetCurrentDrawable();
+    if (display == nullptr || drawable == None) {
+        return false;
+    }
     const QRegion shown = area.rectCount() > kMostCopies ? QRegion(area.boundingRect()) : area;
     // GLX counts rows from the bottom. Each copy flushes the context first.
     for (const QRect& rect : shown) {
-        copy_(display_, drawable_, rect.x(), height - rect.y() - rect.height(), rect.width(),
+        copy_(display, drawable, rect.x(), height - rect.y() - rect.height(), rect.width(),
               rect.height());
     }
     return true;
