@@ -230,16 +230,10 @@ void GlPipeline::draw(unsigned texture, const FrameParameters& parameters, bool 
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     const QRect whole(viewport[0], viewport[1], viewport[2], viewport[3]);
-    // The band's rows, counted from the top as the parameters count them, with its frame and a
-    // margin for rounding; then as OpenGL counts them, from the bottom.
-    const ReadingRulerParams& ruler = parameters.readingRuler;
-    const double height = whole.height();
-    const int top = static_cast<int>(std::floor((ruler.rulerY - 0.5 * ruler.height) * height)) -
-                    kRulerBandMargin;
-    const int bottom = static_cast<int>(std::ceil((ruler.rulerY + 0.5 * ruler.height) * height)) +
-                       kRulerBandMargin;
-    const QRect band =
-        QRect(whole.x(), whole.y() + whole.height() - bottom, whole.width(), bottom - top) & whole;
+    // OpenGL counts rows from the bottom.
+    const QRect rows = rulerBand(parameters.readingRuler, whole.size());
+    const QRect band(whole.x(), whole.y() + whole.height() - rows.bottom() - 1, whole.width(),
+                     rows.height());
     QRegion area;
     for (const QRect& rect : only) {
         area += rect;
@@ -262,8 +256,46 @@ void GlPipeline::drawWithin(unsigned variant, unsigned texture, const FrameParam
     drawVariant(variant, texture, parameters, oneToOne, rectangles_);
 }
 
-bool GlPipeline::readsOwnTexelOnly(const FrameParameters& parameters) {
-    return (variantOf(parameters) & kMovesSamples) == 0;
+QRect GlPipeline::rulerBand(const ReadingRulerParams& ruler, QSize size) {
+    const double height = size.height();
+    const int top = static_cast<int>(std::floor((ruler.rulerY - 0.5 * ruler.height) * height)) -
+                    kRulerBandMargin;
+    const int bottom = static_cast<int>(std::ceil((ruler.rulerY + 0.5 * ruler.height) * height)) +
+                       kRulerBandMargin;
+    return QRect(0, top, size.width(), bottom - top) & QRect(QPoint(0, 0), size);
+}
+
+std::optional<QRegion> GlPipeline::changedByPicture(const FrameParameters& parameters,
+                                                    const QRegion& change, QSize size) {
+    const unsigned variant = variantOf(parameters);
+    if ((variant & (kSlicesBit | kSplitBit)) != 0) {
+        return std::nullopt;
+    }
+    const ReadingRulerParams& ruler = parameters.readingRuler;
+    if ((variant & kRulerBit) == 0 || !(ruler.zoom > 0)) {
+        return change;
+    }
+    // In its band the ruler shows the texel at anchor + (pixel - anchor) / zoom, mixed with its
+    // neighbour: a changed texel shows at anchor + (texel - anchor) * zoom, give or take a
+    // texel's reach and a pixel for rounding.
+    const QRect band = rulerBand(ruler, size);
+    const double anchorX = std::floor(ruler.rulerX * size.width() + 0.5);
+    const double anchorY = std::floor(ruler.rulerY * size.height() + 0.5);
+    const double zoom = ruler.zoom;
+    const auto magnified = [zoom](double at, double anchor) {
+        return anchor + (at - anchor) * zoom;
+    };
+    QRegion changed = change;
+    for (const QRect& rect : change) {
+        const int left = static_cast<int>(std::floor(magnified(rect.x() - 1.0, anchorX))) - 1;
+        const int right =
+            static_cast<int>(std::ceil(magnified(rect.x() + rect.width() + 1.0, anchorX))) + 1;
+        const int top = static_cast<int>(std::floor(magnified(rect.y() - 1.0, anchorY))) - 1;
+        const int bottom =
+            static_cast<int>(std::ceil(magnified(rect.y() + rect.height() + 1.0, anchorY))) + 1;
+        changed += QRect(left, top, right - left, bottom - top) & band;
+    }
+    return changed;
 }
 
 void GlPipeline::drawVariant(unsigned key, unsigned texture, const FrameParameters& parameters,

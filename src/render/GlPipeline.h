@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QRegion>
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -52,10 +53,15 @@ public:
     void drawVariant(unsigned variant, unsigned texture, const FrameParameters& parameters,
                      bool oneToOne, std::span<const QRect> only = {});
 
-    /// Whether each pixel of a frame drawn one to one with `parameters` reads only the texel
-    /// under it: no magnification, glitch slices or channel split. A change of the picture then
-    /// changes the same pixels of the frame and no others.
-    static bool readsOwnTexelOnly(const FrameParameters& parameters);
+    /// The part of a frame drawn one to one at `size` with `parameters` that a change of the
+    /// picture in `change` (pixels, row 0 at the top) may change: the same pixels, and where the
+    /// reading ruler magnifies them, their magnified place in its band. None where it cannot
+    /// tell: glitch slices and the channel split sample beside the pixel by amounts that vary.
+    static std::optional<QRegion> changedByPicture(const FrameParameters& parameters,
+                                                   const QRegion& change, QSize size);
+    /// The rows the reading ruler's band covers in a frame of `size` (row 0 at the top), with
+    /// its frame and a margin for rounding: outside them it changes nothing.
+    static QRect rulerBand(const ReadingRulerParams& ruler, QSize size);
 
     /// The effect groups a frame uses, one bit each.
     static unsigned groupsInUse(const FrameParameters& parameters);

@@ -289,16 +289,19 @@ QRegion OverlayRenderer::areaToDraw(const RenderTarget& target, TargetContents c
                                     const std::optional<FrameParameters>& previous,
                                     QSize previousSize, const QRegion& pictureChange) const {
     const QRect whole(0, 0, target.width, target.height);
-    // The frame on the target is this frame except where the picture changed only if it was
-    // drawn at this size, from the same look, without time in it, with every pixel made from
-    // the texel under it alone.
+    // The frame on the target is this frame except where the picture's change shows only if it
+    // was drawn at this size, one to one, from the same look, without time in it.
     if (contents != TargetContents::LastFrame || !previous || previousSize != whole.size() ||
         textures_->displaySize() != whole.size() || RedrawPolicy::animates(*previous) ||
-        RedrawPolicy::animates(parameters) || !RedrawPolicy::looksAlike(parameters, *previous) ||
-        !GlPipeline::readsOwnTexelOnly(parameters)) {
+        RedrawPolicy::animates(parameters) || !RedrawPolicy::looksAlike(parameters, *previous)) {
         return whole;
     }
-    const QRegion area = pictureChange & whole;
+    const std::optional<QRegion> changed =
+        GlPipeline::changedByPicture(parameters, pictureChange, whole.size());
+    if (!changed) {
+        return whole;
+    }
+    const QRegion area = *changed & whole;
     // Past a few rectangles one box costs less than a pass per rectangle.
     return area.rectCount() > kMostScissorRectangles ? QRegion(area.boundingRect()) : area;
 }

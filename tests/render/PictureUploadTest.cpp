@@ -93,15 +93,21 @@ TEST_F(PictureUploadTest, RegionUploadsAndRedrawsShowWhatWholeOnesWould) {
     }
 }
 
-TEST_F(PictureUploadTest, OnlyLooksThatReadEachPixelsOwnTexelRedrawARegion) {
+// A frame redraws where the picture's change shows: the changed pixels, and where the ruler
+// magnifies them, their magnified place; whole frames when the look changed or the channels are
+// split (by amounts that vary).
+TEST_F(PictureUploadTest, AFrameRedrawsWhereThePicturesChangeShows) {
     const QImage first = pattern(kSize, 1);
-    const QRegion change(5, 30, 12, 9);
+    // One part in the ruler's band (in the middle of the screen), one below it.
+    const QRegion change = QRegion(5, 36, 12, 9) + QRegion(20, 23, 6, 2);
     const QImage second = patched(first, pattern(kSize, 2), change);
+    const QRegion whole(QRect(QPoint(0, 0), kSize));
+    enum class Drawn { Change, More, Whole };
     struct Row {
         const char* what;
         std::function<void(AppState&)> look;
         std::function<void(AppState&)> between;  // after the first frame
-        bool partial;
+        Drawn drawn;
     };
     const auto lookOf = [](AppState& s) {
         s.isScreenDimmerEnabled = true;
@@ -109,17 +115,23 @@ TEST_F(PictureUploadTest, OnlyLooksThatReadEachPixelsOwnTexelRedrawARegion) {
         s.isFocusEnabled = true;
         s.isDyslexiaAidsEnabled = true;
     };
+    const auto nothing = [](AppState&) {};
     const Row rows[] = {
-        {"dimmer, focus band and tint", lookOf, [](AppState&) {}, true},
-        {"look changed", lookOf, [](AppState& s) { s.screenBrightness = -0.2f; }, false},
-        {"ruler magnifies", [](AppState& s) { s.isReadingRulerEnabled = true; }, [](AppState&) {},
-         false},
+        {"dimmer, focus band and tint", lookOf, nothing, Drawn::Change},
+        {"look changed", lookOf, [](AppState& s) { s.screenBrightness = -0.2f; }, Drawn::Whole},
+        {"ruler magnifies",
+         [](AppState& s) {
+             s.isReadingRulerEnabled = true;
+             s.readingRulerZoom = 2.5f;
+             s.readingRulerHeight = 0.25f;
+         },
+         nothing, Drawn::More},
         {"channels split",
          [](AppState& s) {
              s.isRetroEffectEnabled = true;
              s.isRGBShiftEnabled = true;
          },
-         [](AppState&) {}, false},
+         nothing, Drawn::Whole},
     };
     for (const Row& row : rows) {
         MemoryUserDefaults defaults;
@@ -133,7 +145,19 @@ TEST_F(PictureUploadTest, OnlyLooksThatReadEachPixelsOwnTexelRedrawARegion) {
         row.between(settings);
         renderer.handOver().submit(DesktopPicture{second, nullptr, change});
         const QRegion drawn = renderer.draw(target.target(), Contents::LastFrame);
-        EXPECT_EQ(drawn, row.partial ? change : QRegion(QRect(QPoint(0, 0), kSize))) << row.what;
+        switch (row.drawn) {
+            case Drawn::Change:
+                EXPECT_EQ(drawn, change) << row.what;
+                break;
+            case Drawn::More:
+                EXPECT_EQ(drawn & change, change) << row.what;
+                EXPECT_NE(drawn, change) << row.what;
+                EXPECT_NE(drawn, whole) << row.what;
+                break;
+            case Drawn::Whole:
+                EXPECT_EQ(drawn, whole) << row.what;
+                break;
+        }
 
         OverlayRenderer fresh(settings, [] { return 1.0; });
         fresh.initialize();
